@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package Sorvane needs to build, run, test and benchmark.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake ninja-build g++ clang clang-format pkg-config
+  # libraries
+  qt6-base-dev libmad0-dev libmp3lame-dev libpulse-dev
+  # tests, benchmarks, fuzzing
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+  # peer tools the tests and benchmarks check our output against
+  lame mpg123 ffmpeg sox id3v2
+  # private test sound server
+  pulseaudio pulseaudio-utils
+  # headless GUI runs
+  xvfb
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,120 @@
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cmath>
+#include <numbers>
+#include <unistd.h>
+
+namespace TestSupport
+{
+ToolResult RunTool(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    ToolResult result;
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        return result;
+    }
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+bool ToolAvailable(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+std::vector<std::int16_t> SinePcm(int channels, int sampleRate, double seconds, double frequency, double amplitude)
+{
+    const auto frames = static_cast<std::size_t>(seconds * sampleRate);
+    std::vector<std::int16_t> pcm(frames * static_cast<std::size_t>(channels));
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double value =
+            amplitude * 32767.0 * std::sin(2.0 * std::numbers::pi * frequency * double(i) / sampleRate);
+        for (int c = 0; c < channels; ++c) {
+            pcm[i * channels + c] = static_cast<std::int16_t>(std::lround(value));
+        }
+    }
+    return pcm;
+}
+
+namespace
+{
+void PutLe(QByteArray& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) {
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+} // namespace
+
+bool WriteSimpleWav(const QString& path, const std::vector<std::int16_t>& pcm, int channels, int sampleRate)
+{
+    const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * sizeof(std::int16_t));
+    QByteArray out;
+    out.append("RIFF");
+    PutLe(out, 36 + dataBytes, 4);
+    out.append("WAVEfmt ");
+    PutLe(out, 16, 4);
+    PutLe(out, 1, 2);
+    PutLe(out, channels, 2);
+    PutLe(out, sampleRate, 4);
+    PutLe(out, sampleRate * channels * 2, 4);
+    PutLe(out, channels * 2, 2);
+    PutLe(out, 16, 2);
+    out.append("data");
+    PutLe(out, dataBytes, 4);
+    out.append(reinterpret_cast<const char*>(pcm.data()), dataBytes);
+    return WriteAll(path, out);
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QString BinaryDirectory()
+{
+    char buffer[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (length <= 0) {
+        return QStringLiteral(".");
+    }
+    const QString exe = QString::fromLocal8Bit(buffer, static_cast<int>(length));
+    return exe.left(exe.lastIndexOf(QLatin1Char('/')));
+}
+
+QString FfprobeField(const QString& path, const QString& field)
+{
+    const ToolResult result =
+        RunTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                 QStringLiteral("a:0"), QStringLiteral("-show_entries"), QStringLiteral("stream=") + field,
+                 QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1:nokey=1"), path});
+    if (result.exitCode != 0) {
+        return {};
+    }
+    return QString::fromUtf8(result.out).trimmed();
+}
+} // namespace TestSupport

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace TestSupport
+{
+struct ToolResult
+{
+    int exitCode = -1; // -1 when the program could not be started
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program to completion (peer tools: mpg123, ffprobe, sox, lame, id3v2 ...).
+ToolResult RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+bool ToolAvailable(const QString& program);
+
+// Interleaved 16-bit sine tone.
+std::vector<std::int16_t> SinePcm(int channels, int sampleRate, double seconds, double frequency,
+                                  double amplitude = 0.5);
+// A plain 44-byte-header PCM WAV built by hand, independent of our own WAV writer.
+bool WriteSimpleWav(const QString& path, const std::vector<std::int16_t>& pcm, int channels, int sampleRate);
+
+QByteArray ReadAll(const QString& path);
+bool WriteAll(const QString& path, const QByteArray& bytes);
+
+// The folder the test executables, sorvane-cli and liblame_enc.so are built into.
+QString BinaryDirectory();
+
+// Fields of the first audio stream according to ffprobe ("sample_rate", "channels",
+// "channel_layout", "duration", ...); empty when ffprobe fails.
+QString FfprobeField(const QString& path, const QString& field);
+} // namespace TestSupport
