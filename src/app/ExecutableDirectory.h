@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The folder of the running executable, without a trailing separator.
+QString ExecutableDirectory();
