@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+// Counts the MPEG audio frames (layers I-III; MPEG-1, 2 and 2.5) of a byte range by their
+// headers alone, without decoding, and sums their playing time. The range can be fed whole or
+// in consecutive windows, so a large file never has to be in memory at once.
+//
+// Junk between frames is skipped: after losing step, a header is only believed when the next
+// two headers follow it where its length says and belong to the same stream.
+class CMpegFrameScanner
+{
+public:
+    // How far past a position the scanner may look before deciding about it: a window that does
+    // not reach the end of the range must hold at least this many bytes.
+    static const std::size_t kLookahead;
+
+    // The range [audioStart, audioEnd) in absolute offsets, tags already cut away.
+    CMpegFrameScanner(std::uint64_t audioStart, std::uint64_t audioEnd);
+
+    // The absolute offset the next window must start at.
+    std::uint64_t NextOffset() const { return m_position; }
+    bool Finished() const { return m_finished; }
+    // Scans a window of bytes that starts at NextOffset(). Stops where deciding would need bytes
+    // past the window, or at the end of the range once the window reaches it.
+    void Scan(const std::uint8_t* window, std::size_t size);
+
+    std::int64_t Milliseconds() const;
+
+private:
+    static constexpr int kRateSlotCount = 9;
+
+    std::uint64_t m_audioStart;
+    std::uint64_t m_audioEnd;
+    std::uint64_t m_position;
+    bool m_finished = false;
+    bool m_inStep = false;
+    // The stream last locked onto: version, layer, sample rate and channel count must stay.
+    int m_streamVersion = 0;
+    int m_streamLayer = 0;
+    int m_streamRateSlot = 0;
+    bool m_streamMono = false;
+    std::array<std::uint64_t, kRateSlotCount> m_samplesByRate{};
+};

@@ -1,0 +1,236 @@
+#include "tags/MediaLength.h"
+
+#include "support/TestSupport.h"
+#include "tags/Id3v1Tag.h"
+
+#include <QRandomGenerator>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace
+{
+using TestSupport::ReadAll;
+using TestSupport::RunTool;
+using TestSupport::ToolAvailable;
+using TestSupport::WriteAll;
+
+QByteArray RandomBytes(int size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random.bounded(256));
+    }
+    return bytes;
+}
+
+std::int64_t LengthOfBytes(const QByteArray& bytes)
+{
+    return CMediaLength::Mp3LengthMs(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                     static_cast<std::size_t>(bytes.size()));
+}
+
+// The peer's decoded duration in milliseconds; -1 when ffprobe cannot tell.
+double PeerMilliseconds(const QString& path)
+{
+    bool ok = false;
+    const double seconds = TestSupport::FfprobeField(path, QStringLiteral("duration")).toDouble(&ok);
+    return ok ? seconds * 1000.0 : -1.0;
+}
+
+double FrameMilliseconds(int sampleRate)
+{
+    return (sampleRate >= 32000 ? 1152.0 : 576.0) * 1000.0 / sampleRate;
+}
+
+class MediaLengthTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"lame", "ffprobe", "id3v2"}) {
+            if (!ToolAvailable(tool)) {
+                GTEST_SKIP() << tool << " missing";
+            }
+        }
+    }
+
+    QString PathOf(const QString& name) const { return m_dir.filePath(name); }
+
+    QString Encode(const QString& name, int sampleRate, int channels, double seconds, const QStringList& options)
+    {
+        const QString wav = PathOf(name + ".wav");
+        const QString mp3 = PathOf(name + ".mp3");
+        EXPECT_TRUE(TestSupport::WriteSimpleWav(wav, TestSupport::SinePcm(channels, sampleRate, seconds, 440.0),
+                                                channels, sampleRate));
+        EXPECT_EQ(RunTool("lame", QStringList{"--quiet"} + options + QStringList{wav, mp3}).exitCode, 0);
+        return mp3;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(MediaLengthTest, LameFilesMatchPeerWithAndWithoutTags)
+{
+    for (const int rate : {44100, 22050, 11025, 8000}) {
+        for (const int channels : {1, 2}) {
+            for (const bool vbr : {false, true}) {
+                const QString name = QStringLiteral("tone_%1_%2_%3").arg(rate).arg(channels).arg(vbr ? "vbr" : "cbr");
+                SCOPED_TRACE(name.toStdString());
+                const QStringList options = vbr ? QStringList{"-V", "4"} : QStringList{};
+                const QString plain = Encode(name, rate, channels, 2.5, options);
+                const std::int64_t ours = CMediaLength::QueryLength(plain);
+                const double peer = PeerMilliseconds(plain);
+                ASSERT_GT(peer, 2000.0);
+                EXPECT_LE(std::abs(double(ours) - peer), FrameMilliseconds(rate) + 1.0) << "peer " << peer;
+
+                // Both tag kinds from the encoder itself.
+                const QString lameTagged =
+                    Encode(name + "_lametag", rate, channels, 2.5, options + QStringList{"--add-id3v2", "--tt", name});
+                EXPECT_EQ(CMediaLength::QueryLength(lameTagged), ours);
+
+                // A padded ID3v2 tag from the peer tagger in front, our own ID3v1 tag behind.
+                const QString peerTagged = PathOf(name + "_peertag.mp3");
+                ASSERT_TRUE(QFile::copy(plain, peerTagged));
+                ASSERT_EQ(RunTool("id3v2", {"-2", "-t", name, "-a", "artist", peerTagged}).exitCode, 0);
+                CId3v1Tag id3;
+                id3.SetTitle(name.toUtf8());
+                ASSERT_TRUE(id3.WriteTag(peerTagged, false));
+                ASSERT_GT(QFileInfo(peerTagged).size(), QFileInfo(plain).size() + 128);
+                EXPECT_EQ(CMediaLength::QueryLength(peerTagged), ours);
+            }
+        }
+    }
+}
+
+TEST_F(MediaLengthTest, JunkAroundAndInsideTheFrames)
+{
+    const QString mp3 = Encode("junk", 44100, 2, 3.0, {"-V", "4"});
+    const QByteArray frames = ReadAll(mp3);
+    const std::int64_t clean = LengthOfBytes(frames);
+    ASSERT_GT(clean, 2900);
+
+    // An ID3v2.4 tag with a footer, junk before the first frame and an APE tag at the end.
+    QByteArray id3v2("ID3\x04\x00\x10\x00\x00\x01\x00", 10); // 128-byte body, footer flag
+    id3v2 += QByteArray(128, '\xFF') + QByteArray("3DI\x04\x00\x10\x00\x00\x01\x00", 10);
+    QByteArray ape("APETAGEX\xD0\x07\x00\x00\x40\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 24);
+    ape = QByteArray(32, '\xFF') + ape + QByteArray(8, '\0'); // 64 bytes including this footer
+    EXPECT_EQ(LengthOfBytes(id3v2 + RandomBytes(3000, 1) + frames + ape), clean);
+
+    // Junk spliced into the middle costs at most the two frames it breaks.
+    const qsizetype middle = frames.size() / 2 + 37;
+    const std::int64_t spliced = LengthOfBytes(frames.left(middle) + RandomBytes(5000, 2) + frames.mid(middle));
+    EXPECT_LE(spliced, clean);
+    EXPECT_GE(spliced, clean - 2 * 27);
+
+    // A file far larger than one read block, with junk between its streams, measures the same
+    // read from disk block by block as scanned whole in memory.
+    QByteArray large;
+    for (int copy = 0; copy < 30; ++copy) {
+        large += frames + RandomBytes(3000, 10 + copy);
+    }
+    const QString largePath = PathOf("large.mp3");
+    ASSERT_TRUE(WriteAll(largePath, large));
+    const std::int64_t largeLength = CMediaLength::QueryLength(largePath);
+    EXPECT_EQ(largeLength, LengthOfBytes(large));
+    EXPECT_NEAR(double(largeLength), 30.0 * clean, 30.0);
+
+    // The kind comes from the bytes, not the name.
+    const QString misnamed = PathOf("really_mp3.wav");
+    ASSERT_TRUE(QFile::copy(mp3, misnamed));
+    EXPECT_EQ(CMediaLength::QueryLength(misnamed), clean);
+}
+
+TEST_F(MediaLengthTest, OtherLayersAndVersions)
+{
+    // Layer II from ffmpeg at MPEG-1 and MPEG-2 rates.
+    if (ToolAvailable("ffmpeg")) {
+        for (const int rate : {48000, 22050}) {
+            const QString wav = PathOf(QStringLiteral("l2_%1.wav").arg(rate));
+            const QString mp2 = PathOf(QStringLiteral("l2_%1.mp2").arg(rate));
+            ASSERT_TRUE(TestSupport::WriteSimpleWav(wav, TestSupport::SinePcm(2, rate, 2.0, 440.0), 2, rate));
+            ASSERT_EQ(RunTool("ffmpeg", {"-v", "error", "-i", wav, "-c:a", "mp2", mp2}).exitCode, 0);
+            EXPECT_NEAR(double(CMediaLength::QueryLength(mp2)), PeerMilliseconds(mp2), 1152.0 * 1000 / rate + 1);
+        }
+    }
+
+    // Layer I, MPEG-1, 48 kHz, 384 kbit/s: 384-byte frames of 384 samples, 8 ms each.
+    QByteArray layer1;
+    for (int i = 0; i < 250; ++i) {
+        layer1 += QByteArray("\xFF\xFF\xC4\x00", 4) + QByteArray(380, '\0');
+    }
+    EXPECT_EQ(LengthOfBytes(layer1), 2000);
+
+    // MPEG-2.5 layer III, 8 kHz, 8 kbit/s: 72-byte frames of 576 samples, 72 ms each.
+    QByteArray mpeg25;
+    for (int i = 0; i < 50; ++i) {
+        mpeg25 += QByteArray("\xFF\xE3\x18\xC0", 4) + QByteArray(68, '\0');
+    }
+    EXPECT_EQ(LengthOfBytes(mpeg25), 3600);
+    // A free-format frame cannot be measured by its header and is passed over.
+    mpeg25.replace(2, 1, "\x08");
+    EXPECT_EQ(LengthOfBytes(mpeg25), 3600 - 72);
+}
+
+TEST(MediaLengthWavTest, WavLengths)
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("plain.wav");
+    ASSERT_TRUE(TestSupport::WriteSimpleWav(wav, TestSupport::SinePcm(2, 44100, 2.5, 440.0), 2, 44100));
+    EXPECT_EQ(CMediaLength::QueryLength(wav), 2500);
+
+    // Extra chunks, the data chunk before the format chunk, an odd-sized chunk with its pad byte.
+    const QByteArray original = ReadAll(wav);
+    const QByteArray format = original.mid(12, 24);
+    const QByteArray data = original.mid(36);
+    const QByteArray list("LIST\x03\x00\x00\x00xyz\x00", 12);
+    QByteArray reordered = QByteArray("RIFF\0\0\0\0WAVE", 12) + list + data + format;
+    const QString reorderedPath = dir.filePath("reordered.wav");
+    ASSERT_TRUE(WriteAll(reorderedPath, reordered));
+    EXPECT_EQ(CMediaLength::QueryLength(reorderedPath), 2500);
+
+    // A data chunk claiming more than the file holds ends at the end of the file.
+    QByteArray truncated = original.left(44 + 44100 * 4);
+    truncated.replace(40, 4, "\xFF\xFF\xFF\xFF");
+    const QString truncatedPath = dir.filePath("truncated.mp3");
+    ASSERT_TRUE(WriteAll(truncatedPath, truncated));
+    EXPECT_EQ(CMediaLength::QueryLength(truncatedPath), 1000);
+
+    if (ToolAvailable("sox")) {
+        // 24-bit, three channels: sox writes the extensible format header.
+        const QString wide = dir.filePath("wide.wav");
+        ASSERT_EQ(
+            RunTool("sox", {"-n", "-r", "16000", "-c", "3", "-b", "24", wide, "synth", "1.75", "sine", "300"}).exitCode,
+            0);
+        EXPECT_EQ(CMediaLength::QueryLength(wide), 1750);
+    }
+
+    // No format chunk, or a zero byte rate: no length.
+    EXPECT_EQ(CMediaLength::WavLengthMs(reinterpret_cast<const std::uint8_t*>(reordered.constData()), 12 + 12 + 8), 0);
+    QByteArray zeroRate = original;
+    zeroRate.replace(28, 4, QByteArray(4, '\0'));
+    zeroRate.replace(24, 4, QByteArray(4, '\0'));
+    EXPECT_EQ(CMediaLength::WavLengthMs(reinterpret_cast<const std::uint8_t*>(zeroRate.constData()),
+                                        static_cast<std::size_t>(zeroRate.size())),
+              0);
+}
+
+TEST(MediaLengthJunkTest, NonAudioGivesZero)
+{
+    QTemporaryDir dir;
+    const QString random = dir.filePath("random.mp3");
+    ASSERT_TRUE(WriteAll(random, RandomBytes(1 << 20, 3)));
+    EXPECT_EQ(CMediaLength::QueryLength(random), 0);
+    const QString syncs = dir.filePath("syncs.mp3");
+    ASSERT_TRUE(WriteAll(syncs, QByteArray(100000, '\xFF')));
+    EXPECT_EQ(CMediaLength::QueryLength(syncs), 0);
+    const QString empty = dir.filePath("empty.mp3");
+    ASSERT_TRUE(WriteAll(empty, QByteArray()));
+    EXPECT_EQ(CMediaLength::QueryLength(empty), 0);
+    EXPECT_EQ(CMediaLength::QueryLength(dir.filePath("missing.mp3")), 0);
+    EXPECT_EQ(CMediaLength::QueryLength(dir.path()), 0);
+    EXPECT_EQ(CMediaLength::QueryLength(QString()), 0);
+    EXPECT_EQ(CMediaLength::Mp3LengthMs(nullptr, 0), 0);
+    EXPECT_EQ(CMediaLength::WavLengthMs(nullptr, 0), 0);
+}
+} // namespace
