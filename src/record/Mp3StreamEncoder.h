@@ -3,6 +3,7 @@
 #include "app/RecordFormat.h"
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -64,5 +65,39 @@ public:
     static void SetLibraryPathOverride(const QString& path);
 
 private:
-    // (implementation fields are the implementer's)
+    struct FileCloser
+    {
+        void operator()(std::FILE* file) const;
+    };
+
+    bool LoadLibrary();
+    void EncodeThread();
+    bool ShouldEncode(const std::uint8_t* buffer) const;
+    void CloseStream();
+    // Flushes and closes the output file; false when bytes could not be written.
+    bool CloseFile();
+    void Fail(Error error);
+
+    QString m_outputPath;
+    RecordFormat m_format;
+    int m_bitrateKbps = 0;
+
+    std::unique_ptr<CLameLibrary> m_library;
+    std::uintptr_t m_stream = 0;
+    int m_chunkBytes = 0;
+    int m_outputBufferSize = 0;
+    std::vector<std::uint8_t> m_outputBuffer;
+    std::unique_ptr<std::FILE, FileCloser> m_file;
+    std::atomic<Error> m_lastError{Error::None};
+    bool m_writeFailed = false;
+
+    CBufferHandshake* m_handshake = nullptr;
+    std::uint8_t* const* m_buffers = nullptr;
+    int m_bufferCount = kDefaultBufferCount;
+    int m_nextBufferIndex = -1;
+    std::atomic<bool> m_stopRequested{false};
+    std::thread m_thread;
+    std::atomic<bool> m_paused{false};
+    // Set by the first encoded buffer; leading silence is skipped only before it.
+    bool m_soundHeard = false;
 };

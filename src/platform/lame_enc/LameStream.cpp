@@ -1,0 +1,272 @@
+#include "LameStream.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdarg>
+#include <cstdlib>
+
+namespace
+{
+constexpr std::array<int, 14> kMpeg1Bitrates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 14> kMpeg2Bitrates = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+// LAME encodes MPEG-2.5 (below 16 kHz) at no more than 64 kbps.
+constexpr std::array<int, 8> kMpeg25Bitrates = {8, 16, 24, 32, 40, 48, 56, 64};
+constexpr std::array<int, 9> kMp3SampleRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr int kLowestMpeg1Rate = 32000;
+constexpr int kLowestMpeg2Rate = 16000;
+constexpr std::uint32_t kHighestMpegBitrate = 320;
+// Input rates LAME can resample from in reasonable time and memory.
+constexpr std::uint32_t kLowestInputRate = 4000;
+constexpr std::uint32_t kHighestInputRate = 192000;
+
+// LAME's own bound for the output of n samples per channel: 1.25 n + 7200 bytes.
+constexpr std::uint64_t kWorstCaseFixedBytes = 7200;
+constexpr std::uint64_t kWorstCaseNumerator = 5;
+constexpr std::uint64_t kWorstCaseDenominator = 4;
+
+// Keeps every single LAME call within its int sample count.
+constexpr std::uint32_t kFramesPerLameCall = 1u << 20;
+
+constexpr std::uint16_t kMaxLameQuality = 9;
+constexpr std::uint32_t kHighestEmphasis = 3; // CCITT J.17
+
+std::uint32_t ReadU32(const std::uint8_t* record, int offset)
+{
+    const std::uint8_t* p = record + offset;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+std::uint16_t ReadU16(const std::uint8_t* record, int offset)
+{
+    const std::uint8_t* p = record + offset;
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+bool IsMp3SampleRate(std::uint32_t rate)
+{
+    return std::find(kMp3SampleRates.begin(), kMp3SampleRates.end(), static_cast<int>(rate)) != kMp3SampleRates.end();
+}
+
+int NearestMp3SampleRate(std::uint32_t rate)
+{
+    int best = kMp3SampleRates.front();
+    for (int candidate : kMp3SampleRates) {
+        if (std::llabs(static_cast<long long>(candidate) - rate) < std::llabs(static_cast<long long>(best) - rate)) {
+            best = candidate;
+        }
+    }
+    return best;
+}
+
+std::uint64_t WorstCaseOutputBytes(std::uint64_t framesPerChannel)
+{
+    return framesPerChannel * kWorstCaseNumerator / kWorstCaseDenominator + 1 + kWorstCaseFixedBytes;
+}
+
+// The library is used inside programs that keep the console quiet.
+void DiscardReport(const char*, va_list) {}
+} // namespace
+
+namespace
+{
+template <std::size_t Size>
+int NearestInTable(const std::array<int, Size>& table, int kbps)
+{
+    // Ties go to the lower rate, as LAME itself resolves them.
+    int best = table.front();
+    for (int candidate : table) {
+        if (std::abs(candidate - kbps) < std::abs(best - kbps)) {
+            best = candidate;
+        }
+    }
+    return best;
+}
+} // namespace
+
+int CLameStream::NearestAllowedBitrate(int kbps, int sampleRate)
+{
+    if (sampleRate >= kLowestMpeg1Rate) {
+        return NearestInTable(kMpeg1Bitrates, kbps);
+    }
+    if (sampleRate >= kLowestMpeg2Rate) {
+        return NearestInTable(kMpeg2Bitrates, kbps);
+    }
+    return NearestInTable(kMpeg25Bitrates, kbps);
+}
+
+std::unique_ptr<CLameStream> CLameStream::Create(const std::uint8_t* record, BeError& error)
+{
+    auto stream = std::make_unique<CLameStream>(PrivateTag{});
+    if (!stream->Configure(record, error)) {
+        return nullptr;
+    }
+    error = kBeOk;
+    return stream;
+}
+
+CLameStream::~CLameStream() = default;
+
+bool CLameStream::Configure(const std::uint8_t* record, BeError& error)
+{
+    error = kBeInvalidConfig;
+    if (record == nullptr || ReadU32(record, kBeConfigKindOffset) != kBeConfigKindLame ||
+        ReadU32(record, kBeStructVersionOffset) < kBeConfigStructVersion ||
+        ReadU32(record, kBeStructSizeOffset) < kBeReservedOffset) {
+        return false;
+    }
+
+    error = kBeInvalidParameters;
+    const std::uint32_t inputRate = ReadU32(record, kBeSampleRateOffset);
+    const std::uint32_t resampleRate = ReadU32(record, kBeResampleRateOffset);
+    const std::uint32_t mode = ReadU32(record, kBeModeOffset);
+    const std::uint16_t quality = ReadU16(record, kBeQualityOffset);
+    // Only constant bit rate streams are offered: a VBR or ABR file would need the header frame
+    // these streams never reserve.
+    if (inputRate < kLowestInputRate || inputRate > kHighestInputRate ||
+        (resampleRate != 0 && !IsMp3SampleRate(resampleRate)) || mode > kBeModeMono ||
+        ReadU32(record, kBeEnableVbrOffset) != 0 || ReadU32(record, kBePresetOffset) != 0 ||
+        ReadU32(record, kBeEmphasisOffset) > kHighestEmphasis || quality > kMaxLameQuality) {
+        return false;
+    }
+    // The output keeps the input's rate when it is one MP3 can carry; the MPEG version follows
+    // from that rate, whatever the version field asks for.
+    const int outputRate = resampleRate != 0            ? static_cast<int>(resampleRate)
+                           : IsMp3SampleRate(inputRate) ? static_cast<int>(inputRate)
+                                                        : NearestMp3SampleRate(inputRate);
+    const auto requestedBitrate = std::min(ReadU32(record, kBeBitrateOffset), kHighestMpegBitrate);
+    const int bitrate = NearestAllowedBitrate(static_cast<int>(requestedBitrate), outputRate);
+
+    m_lame.reset(lame_init());
+    if (!m_lame) {
+        error = kBeNoMoreStreams;
+        return false;
+    }
+    lame_global_flags* flags = m_lame.get();
+    lame_set_errorf(flags, DiscardReport);
+    lame_set_debugf(flags, DiscardReport);
+    lame_set_msgf(flags, DiscardReport);
+
+    m_channels = mode == kBeModeMono ? 1 : 2;
+    static constexpr std::array<MPEG_mode, 4> kLameModes = {STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO};
+    lame_set_num_channels(flags, m_channels);
+    lame_set_mode(flags, kLameModes[mode]);
+    lame_set_in_samplerate(flags, static_cast<int>(inputRate));
+    lame_set_out_samplerate(flags, outputRate);
+    lame_set_VBR(flags, vbr_off);
+    lame_set_brate(flags, bitrate);
+    lame_set_emphasis(flags, static_cast<int>(ReadU32(record, kBeEmphasisOffset)));
+    lame_set_extension(flags, ReadU32(record, kBePrivateOffset) != 0);
+    lame_set_error_protection(flags, ReadU32(record, kBeCrcOffset) != 0);
+    lame_set_copyright(flags, ReadU32(record, kBeCopyrightOffset) != 0);
+    lame_set_original(flags, ReadU32(record, kBeOriginalOffset) != 0);
+    lame_set_disable_reservoir(flags, ReadU32(record, kBeNoReservoirOffset) != 0);
+    lame_set_strict_ISO(flags, ReadU32(record, kBeStrictIsoOffset) != 0);
+    if (quality != 0) {
+        lame_set_quality(flags, quality);
+    }
+    // The file must be exactly the frames the stream calls hand out: no header frame left
+    // empty for a later fill-in, and no tags.
+    lame_set_bWriteVbrTag(flags, 0);
+    lame_set_write_id3tag_automatic(flags, 0);
+
+    if (lame_init_params(flags) < 0) {
+        m_lame.reset();
+        return false;
+    }
+    const auto framesPerChunk = static_cast<std::uint32_t>(lame_get_framesize(flags));
+    m_samplesPerChunk = framesPerChunk * static_cast<std::uint32_t>(m_channels);
+    m_outputBufferSize = static_cast<std::uint32_t>(WorstCaseOutputBytes(framesPerChunk));
+    error = kBeOk;
+    return true;
+}
+
+bool CLameStream::EncodeFrames(const std::int16_t* samples, std::uint32_t frames, std::uint8_t*& output,
+                               std::uint64_t& capacity)
+{
+    // LAME takes non-const sample pointers but only reads them.
+    auto* pcm = const_cast<std::int16_t*>(samples);
+    while (frames > 0) {
+        const std::uint32_t piece = std::min(frames, kFramesPerLameCall);
+        const int room = static_cast<int>(std::min<std::uint64_t>(capacity, INT_MAX));
+        const int written =
+            m_channels == 2 ? lame_encode_buffer_interleaved(m_lame.get(), pcm, static_cast<int>(piece), output, room)
+                            : lame_encode_buffer(m_lame.get(), pcm, pcm, static_cast<int>(piece), output, room);
+        if (written < 0) {
+            return false;
+        }
+        output += written;
+        capacity -= static_cast<std::uint64_t>(written);
+        pcm += static_cast<std::size_t>(piece) * static_cast<std::size_t>(m_channels);
+        frames -= piece;
+    }
+    return true;
+}
+
+BeError CLameStream::Encode(std::uint32_t sampleCount, const std::int16_t* samples, std::uint8_t* output,
+                            std::uint32_t& produced)
+{
+    std::lock_guard lock(m_mutex);
+    produced = 0;
+    if (m_flushed) {
+        return kBeEncodeFailed;
+    }
+    if (sampleCount == 0) {
+        return kBeOk;
+    }
+    if (samples == nullptr || output == nullptr) {
+        return kBeInvalidParameters;
+    }
+    // What the caller promises to have room for: one chunk's worth per started chunk.
+    std::uint64_t capacity =
+        std::uint64_t(m_outputBufferSize) * (sampleCount / std::max<std::uint32_t>(m_samplesPerChunk, 1) + 1);
+    std::uint8_t* cursor = output;
+    bool ok = true;
+    if (m_channels == 2 && m_hasPendingSample) {
+        const std::array<std::int16_t, 2> frame = {m_pendingSample, samples[0]};
+        m_hasPendingSample = false;
+        ok = EncodeFrames(frame.data(), 1, cursor, capacity);
+        ++samples;
+        --sampleCount;
+    }
+    if (ok) {
+        const auto channels = static_cast<std::uint32_t>(m_channels);
+        ok = EncodeFrames(samples, sampleCount / channels, cursor, capacity);
+        if (sampleCount % channels != 0) {
+            m_pendingSample = samples[sampleCount - 1];
+            m_hasPendingSample = true;
+        }
+    }
+    produced = static_cast<std::uint32_t>(cursor - output);
+    return ok ? kBeOk : kBeEncodeFailed;
+}
+
+BeError CLameStream::Flush(std::uint8_t* output, std::uint32_t& produced)
+{
+    std::lock_guard lock(m_mutex);
+    produced = 0;
+    if (m_flushed) {
+        return kBeEncodeFailed;
+    }
+    if (output == nullptr) {
+        return kBeInvalidParameters;
+    }
+    std::uint64_t capacity = m_outputBufferSize;
+    std::uint8_t* cursor = output;
+    if (m_hasPendingSample) {
+        // The half frame left over gets a silent right channel rather than being lost.
+        const std::array<std::int16_t, 2> frame = {m_pendingSample, 0};
+        m_hasPendingSample = false;
+        if (!EncodeFrames(frame.data(), 1, cursor, capacity)) {
+            return kBeEncodeFailed;
+        }
+    }
+    m_flushed = true;
+    const int written = lame_encode_flush(m_lame.get(), cursor, static_cast<int>(capacity));
+    if (written < 0) {
+        produced = static_cast<std::uint32_t>(cursor - output);
+        return kBeEncodeFailed;
+    }
+    produced = static_cast<std::uint32_t>(cursor - output) + static_cast<std::uint32_t>(written);
+    return kBeOk;
+}
