@@ -1,0 +1,89 @@
+#include "audio/DecodingSink.h"
+
+#include "audio/SampleScaling.h"
+#include "audio/TranscodeContext.h"
+#include "audio/TranscodeOwner.h"
+#include "platform/AppEvent.h"
+
+#include <cstdio>
+
+namespace
+{
+constexpr std::size_t kBytesPerSample = 2;
+constexpr int kStereo = 2;
+} // namespace
+
+CTranscodeContext& CDecodingSink::Context()
+{
+    return CTranscodeContext::Instance();
+}
+
+std::size_t CDecodingSink::FramePcmBytes(const mad_pcm& pcm)
+{
+    return std::size_t(pcm.length) * pcm.channels * kBytesPerSample;
+}
+
+bool CDecodingSink::AcceptsFrame(const mad_pcm& pcm) const
+{
+    return m_firstFrame && pcm.channels == m_firstFrame->channels && pcm.samplerate == m_firstFrame->sampleRate;
+}
+
+mad_flow CDecodingSink::OnFrame(const mad_header& header, const mad_pcm& pcm)
+{
+    CTranscodeContext& context = Context();
+    context.frameCount += 1;
+    if (pcm.samplerate != 0) {
+        context.elapsedSeconds =
+            static_cast<std::int32_t>(std::int64_t(pcm.length) * context.frameCount / pcm.samplerate);
+    }
+    PostProgress(context);
+    if (context.owner && context.owner->IsCancelRequested()) {
+        return MAD_FLOW_STOP;
+    }
+
+    if (!m_firstFrame) {
+        if (!SetUpFirstFrame(header, pcm)) {
+            m_setUpFailed = true;
+            return MAD_FLOW_STOP;
+        }
+        m_firstFrame = FrameShape{pcm.samplerate, pcm.channels};
+    }
+    if (!AcceptsFrame(pcm)) {
+        ++m_skippedFrames;
+        std::fprintf(stderr, "skipping frame %d: %u Hz, %u channel(s) do not fit the output\n", context.frameCount,
+                     pcm.samplerate, unsigned(pcm.channels));
+        return MAD_FLOW_CONTINUE;
+    }
+
+    const std::size_t bytes = FramePcmBytes(pcm);
+    // Normally sized by the set-up; grows only for a sink that accepts frames larger than the first.
+    if (context.pcmBuffer.size() < bytes) {
+        context.pcmBuffer.resize(bytes);
+    }
+    Convert(pcm, context.volumeScale, context.pcmBuffer.data());
+    return Deliver(header, context.pcmBuffer.data(), bytes);
+}
+
+void CDecodingSink::PostProgress(const CTranscodeContext& context) const
+{
+    if (!context.owner) {
+        return;
+    }
+    CAppEvent::Post(context.owner->ProgressReceiver(), AppEventType::kJobProgress, context.owner->CurrentFileIndex(),
+                    context.elapsedSeconds);
+}
+
+void CDecodingSink::Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out)
+{
+    const bool stereo = pcm.channels == kStereo;
+    for (unsigned i = 0; i < pcm.length; ++i) {
+        const auto left = static_cast<std::uint16_t>(ScaleSample(pcm.samples[0][i], volumeScale));
+        *out++ = static_cast<std::uint8_t>(left & 0xFF);
+        *out++ = static_cast<std::uint8_t>(left >> 8);
+        if (stereo) {
+            const auto right = static_cast<std::uint16_t>(ScaleSample(pcm.samples[1][i], volumeScale));
+            *out++ = static_cast<std::uint8_t>(right & 0xFF);
+            *out++ = static_cast<std::uint8_t>(right >> 8);
+        }
+    }
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+class QObject;
+
+// What a decoding run needs from the job that owns it. The job lives on the worker thread
+// while its progress receiver lives on the window thread, so both calls must be safe to
+// make from the worker and must never wait.
+class CTranscodeOwner
+{
+public:
+    virtual ~CTranscodeOwner() = default;
+
+    // True once the user asked to cancel; tested without waiting.
+    virtual bool IsCancelRequested() const = 0;
+    // The object that receives the progress events (the progress dialog); may be null.
+    virtual QObject* ProgressReceiver() const = 0;
+    // Index of the file being processed, sent with every progress event.
+    virtual int CurrentFileIndex() const = 0;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "audio/DecodingSink.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace Mp3Fixtures
+{
+// Once per process: a private Data folder (SORVANE_DATA_DIR) and a QCoreApplication, so
+// settings never touch the user's and posted events can be delivered.
+void PrepareProcess();
+
+// A sine tone made by sox and encoded by lame at a constant bit rate; empty on failure.
+QString MakeToneMp3(const QString& folder, const QString& name, int sampleRate, int channels, double seconds, int kbps,
+                    double amplitude = 0.5);
+
+// Raw interleaved 16-bit PCM from mpg123 (every frame, no gapless trimming).
+std::vector<std::int16_t> Mpg123Pcm(const QString& mp3Path);
+
+// Best normalised correlation of b against a over whole-frame shifts of up to two frames,
+// with the RMS of the difference at that shift.
+struct Likeness
+{
+    double correlation = 0;
+    double rmsDifference = 0;
+};
+Likeness Compare(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b, int channels, int frameLength);
+
+// Collects every converted frame through the shared sink skeleton.
+class CCollectingSink : public CDecodingSink
+{
+public:
+    std::vector<std::int16_t> pcm;
+    int frames = 0;
+    unsigned sampleRate = 0;
+    unsigned channels = 0;
+    unsigned frameLength = 0;
+
+protected:
+    bool SetUpFirstFrame(const mad_header& header, const mad_pcm& frame) override;
+    mad_flow Deliver(const mad_header& header, const std::uint8_t* bytes, std::size_t size) override;
+};
+
+// Redirects the process's stderr into a file while alive.
+class CStderrCapture
+{
+public:
+    CStderrCapture();
+    ~CStderrCapture();
+    CStderrCapture(const CStderrCapture&) = delete;
+    CStderrCapture& operator=(const CStderrCapture&) = delete;
+    QByteArray Text() const;
+
+private:
+    int m_savedFd = -1;
+    QString m_path;
+};
+} // namespace Mp3Fixtures
