@@ -1,9 +1,9 @@
+#include "cli/CliApplication.h"
+
 #include <QCoreApplication>
-#include <cstdio>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    std::puts("usage: sorvane-cli COMMAND ...");
-    return 0;
+    return CCliApplication().Run(QCoreApplication::arguments().mid(1));
 }

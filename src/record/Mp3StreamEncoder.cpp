@@ -8,6 +8,7 @@
 #include "record/SilenceDetector.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <mutex>
@@ -326,8 +327,29 @@ void CMp3StreamEncoder::EncodeThread()
                 EncodeChunk(reinterpret_cast<const std::int16_t*>(buffer));
             }
             m_nextBufferIndex = (m_nextBufferIndex + 1) % m_bufferCount;
+            FlushWhenDue();
         }
         m_handshake->Consumed().Release();
+    }
+}
+
+void CMp3StreamEncoder::FlushWhenDue()
+{
+    constexpr std::uint64_t kMillisecondsPerSecond = 1000;
+    const std::uint64_t channels = std::max<std::uint64_t>(m_format.channels, 1);
+    m_framesSinceFlush += std::uint64_t(m_chunkBytes) / kBytesPerSample / channels;
+    // Counted in buffers taken, dropped ones included: they arrive in real time, so a pause
+    // or a skipped silence does not hold back what was encoded before it.
+    if (m_framesSinceFlush * kMillisecondsPerSecond < std::uint64_t(kFlushIntervalMs) * m_format.samplesPerSec) {
+        return;
+    }
+    m_framesSinceFlush = 0;
+    if (m_file && std::fflush(m_file.get()) != 0) {
+        // The disk is full or gone: what reached the file stays, nothing more is encoded.
+        m_writeFailed = true;
+        CloseStream();
+        CloseFile();
+        Fail(Error::WriteFailed);
     }
 }
 
@@ -338,6 +360,7 @@ bool CMp3StreamEncoder::StartThread()
     }
     m_stopRequested = false;
     m_nextBufferIndex = 0;
+    m_framesSinceFlush = 0;
     try {
         m_thread = std::thread(&CMp3StreamEncoder::EncodeThread, this);
     } catch (const std::system_error&) {

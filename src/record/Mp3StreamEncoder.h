@@ -31,6 +31,9 @@ public:
     };
 
     static constexpr int kDefaultBufferCount = 5;
+    // While recording, the file is flushed at least this often (in captured time), so a
+    // recording cut off by a crash or a kill keeps all but the last moments.
+    static constexpr int kFlushIntervalMs = 500;
 
     CMp3StreamEncoder();  // bit rate from CRecordSettings
     ~CMp3StreamEncoder(); // Destroy()
@@ -77,6 +80,8 @@ private:
     // Flushes and closes the output file; false when bytes could not be written.
     bool CloseFile();
     void Fail(Error error);
+    // Counts one buffer taken by the encode thread and flushes the file when due.
+    void FlushWhenDue();
 
     QString m_outputPath;
     RecordFormat m_format;
@@ -100,4 +105,6 @@ private:
     std::atomic<bool> m_paused{false};
     // Set by the first encoded buffer; leading silence is skipped only before it.
     bool m_soundHeard = false;
+    // Sample frames taken by the encode thread (encoded or not) since the file was last flushed.
+    std::uint64_t m_framesSinceFlush = 0;
 };

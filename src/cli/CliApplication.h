@@ -1,0 +1,21 @@
+#pragma once
+
+#include "cli/CliCommand.h"
+
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+// sorvane-cli: picks the command named by the first word and runs it.
+class CCliApplication
+{
+public:
+    CCliApplication();
+    ~CCliApplication();
+
+    int Run(const QStringList& arguments); // arguments without the program name
+    QString UsageText() const;
+
+private:
+    std::vector<std::unique_ptr<CCliCommand>> m_commands;
+};

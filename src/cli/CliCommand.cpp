@@ -1,0 +1,64 @@
+#include "cli/CliCommand.h"
+
+#include "tags/MediaLength.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstring>
+
+int CCliCommand::Fail(const QString& message, int exitCode)
+{
+    std::fprintf(stderr, "sorvane-cli: %s\n", message.toLocal8Bit().constData());
+    return exitCode;
+}
+
+int CCliCommand::UsageError(const QString& message) const
+{
+    return Fail(QStringLiteral("%1\nusage: sorvane-cli %2 %3").arg(message, Name(), Synopsis()), kExitUsage);
+}
+
+void CCliCommand::Print(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+QString CCliCommand::CheckInputFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral("%1: no such file").arg(path);
+    }
+    if (!info.isFile()) {
+        return QStringLiteral("%1: not a regular file").arg(path);
+    }
+    if (!info.isReadable()) {
+        return QStringLiteral("%1: permission denied").arg(path);
+    }
+    return {};
+}
+
+bool CCliCommand::SameFile(const QString& first, const QString& second)
+{
+    const QString a = QFileInfo(first).canonicalFilePath();
+    return !a.isEmpty() && a == QFileInfo(second).canonicalFilePath();
+}
+
+bool CCliCommand::IsMp3File(const QString& path)
+{
+    constexpr qint64 kRiffMarkerBytes = 4;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0) {
+        return false;
+    }
+    const uchar* bytes = file.map(0, file.size());
+    if (!bytes) {
+        return false;
+    }
+    const auto size = static_cast<std::size_t>(file.size());
+    if (size >= kRiffMarkerBytes && std::memcmp(bytes, "RIFF", kRiffMarkerBytes) == 0) {
+        return false;
+    }
+    return CMediaLength::Mp3LengthMs(bytes, size) > 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// One sorvane-cli command. Run returns the process exit code.
+class CCliCommand
+{
+public:
+    static constexpr int kExitSuccess = 0;
+    static constexpr int kExitFailure = 1; // the input or the output could not be handled
+    static constexpr int kExitUsage = 2;   // the command line itself is wrong
+
+    virtual ~CCliCommand() = default;
+
+    virtual QString Name() const = 0;
+    virtual QString Synopsis() const = 0; // arguments, for the usage text
+    virtual QString Summary() const = 0;  // one line
+    virtual int Run(const QStringList& arguments) = 0;
+
+protected:
+    // One line on stderr: "sorvane-cli: MESSAGE".
+    static int Fail(const QString& message, int exitCode = kExitFailure);
+    int UsageError(const QString& message) const;
+    static void Print(const QString& text);
+    // An error text when path is not an existing, readable regular file; empty when it is.
+    static QString CheckInputFile(const QString& path);
+    // True when the file holds MPEG audio frames and is not a RIFF file (a WAV's samples can
+    // happen to look like a few frame headers).
+    static bool IsMp3File(const QString& path);
+    // True when both paths name the same existing file.
+    static bool SameFile(const QString& first, const QString& second);
+};

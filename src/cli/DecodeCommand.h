@@ -1,0 +1,13 @@
+#pragma once
+
+#include "cli/CliCommand.h"
+
+// MP3 to WAV through the decoding driver and the WAV writer.
+class CDecodeCommand : public CCliCommand
+{
+public:
+    QString Name() const override { return QStringLiteral("decode"); }
+    QString Synopsis() const override { return QStringLiteral("IN.mp3 OUT.wav"); }
+    QString Summary() const override { return QStringLiteral("decode an MP3 file to a 16-bit PCM WAV file"); }
+    int Run(const QStringList& arguments) override;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/CliCommand.h"
+
+// WAV to MP3 through the MP3 encoder, one chunk at a time.
+class CEncodeCommand : public CCliCommand
+{
+public:
+    QString Name() const override { return QStringLiteral("encode"); }
+    QString Synopsis() const override { return QStringLiteral("IN.wav OUT.mp3 [--bitrate K]"); }
+    QString Summary() const override
+    {
+        return QStringLiteral("encode a WAV file as MP3 (K in kbps, default from the settings)");
+    }
+    int Run(const QStringList& arguments) override;
+};

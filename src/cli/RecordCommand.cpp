@@ -1,0 +1,69 @@
+#include "cli/RecordCommand.h"
+
+#include "cli/CliArguments.h"
+#include "cli/CliRecordingSession.h"
+
+#include <QCoreApplication>
+#include <cstdint>
+#include <optional>
+
+namespace
+{
+// Six hours: the engine's 32-bit count of captured bytes holds that much at any format.
+constexpr int kMaxSeconds = 6 * 3600;
+constexpr std::uint64_t kMillisecondsPerSecond = 1000;
+} // namespace
+
+int CRecordCommand::Run(const QStringList& arguments)
+{
+    CCliArguments args({QStringLiteral("seconds"), QStringLiteral("file"), QStringLiteral("source")}, {});
+    if (!args.Parse(arguments)) {
+        return UsageError(args.ErrorText());
+    }
+    if (!args.Positional().isEmpty()) {
+        return UsageError(QStringLiteral("record takes no file arguments; name the file with --file"));
+    }
+    std::optional<std::uint64_t> limitMs;
+    if (const auto value = args.Value(QStringLiteral("seconds"))) {
+        bool ok = false;
+        const int seconds = value->toInt(&ok);
+        if (!ok || seconds < 1 || seconds > kMaxSeconds) {
+            return UsageError(QStringLiteral("--seconds takes a whole number from 1 to %1").arg(kMaxSeconds));
+        }
+        limitMs = std::uint64_t(seconds) * kMillisecondsPerSecond;
+    }
+    const std::optional<QString> file = args.Value(QStringLiteral("file"));
+    if (file && file->isEmpty()) {
+        return UsageError(QStringLiteral("--file needs a name"));
+    }
+    if (!QCoreApplication::instance()) {
+        return Fail(QStringLiteral("record needs the program's event loop"));
+    }
+
+    CCliRecordingSession session;
+    if (!session.Prepare(args.Value(QStringLiteral("source")))) {
+        return kExitFailure;
+    }
+    CRecordingController& controller = session.Controller();
+    session.SetShowElapsed(true);
+
+    QObject::connect(&controller, &CRecordingController::recordingStopped, &controller,
+                     [&session] { session.QuitWhenIdle(); });
+    if (limitMs) {
+        // Counted in captured sound over the whole session, continuation files included.
+        controller.SetCaptureLimit(*limitMs);
+    }
+
+    if (file) {
+        controller.SetRecordFileText(*file);
+    }
+    controller.Record();
+    if (const QString failure = controller.StartFailureText(); !failure.isEmpty()) {
+        controller.Stop();
+        return Fail(QStringLiteral("cannot record: %1").arg(failure));
+    }
+    if (!controller.IsRecording()) {
+        return kExitFailure; // the controller has said why
+    }
+    return session.Exec() ? kExitSuccess : kExitFailure;
+}

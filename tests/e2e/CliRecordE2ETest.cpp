@@ -1,0 +1,272 @@
+// sorvane-cli record and schedule as programs, against the private test sound server: tone
+// recordings at every rate, a killed recorder, a full disk, a vanished server and the daily
+// timetable.
+#include "E2eSupport.h"
+#include "app/RecordSettings.h"
+#include "record/RecordingSidecar.h"
+#include "record/RecordingTestHelpers.h"
+#include "support/PrivateSoundServer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+namespace
+{
+constexpr int kBitrateIndex8Kbps = 0;
+constexpr double kPitchTolerance = 0.02;
+
+struct ToneCase
+{
+    int rate;
+    int channels;
+};
+
+class CliRecordE2ETest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString missing = TestSoundServer::SharedServerMissing();
+        if (!missing.isEmpty()) {
+            GTEST_SKIP() << missing.toStdString();
+        }
+        if (!QFileInfo(E2e::CliPath()).isExecutable()) {
+            GTEST_SKIP() << "sorvane-cli is not built";
+        }
+        ASSERT_TRUE(m_data.isValid());
+        ASSERT_TRUE(m_save.isValid());
+        m_settings.SetSaveDirectory(m_save.path() + "/");
+    }
+
+    // The settings file the program reads, and the environment it runs in.
+    void WriteSettings() { ASSERT_TRUE(m_settings.Save(m_data.filePath(CRecordSettings::kFileName))); }
+
+    QProcessEnvironment Environment(const QString& server = TestSoundServer::SharedServerAddress()) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SORVANE_DATA_DIR", m_data.path());
+        environment.insert("PULSE_SERVER", server);
+        return environment;
+    }
+
+    void Lock()
+    {
+        m_lock = std::make_unique<CSoundServerLock>();
+        ASSERT_TRUE(m_lock->IsLocked());
+    }
+
+    QString SavePath(const QString& name) const { return m_save.filePath(name); }
+    QStringList SavedFiles() const { return QDir(m_save.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_save;
+    CRecordSettings m_settings;
+    std::unique_ptr<CSoundServerLock> m_lock;
+};
+
+class CliToneTest : public CliRecordE2ETest, public ::testing::WithParamInterface<ToneCase>
+{
+};
+} // namespace
+
+TEST_P(CliToneTest, FiveSecondsOfTheSineSourceDecodeToFiveSecondsOf440Hz)
+{
+    const ToneCase tone = GetParam();
+    m_settings.SetFormat(RecordFormat::Pcm16(std::uint16_t(tone.channels), std::uint32_t(tone.rate)));
+    WriteSettings();
+    Lock();
+    const auto run = E2e::RunCli(Environment(), {"record", "--seconds", "5", "--file", "tone.mp3", "--source", "sine"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(("filed: " + SavePath("tone.mp3")).toUtf8())) << run.out.toStdString();
+    EXPECT_EQ(SavedFiles(), QStringList{"tone.mp3"});
+
+    const QString path = SavePath("tone.mp3");
+    EXPECT_EQ(TestSupport::FfprobeField(path, "sample_rate"), QString::number(tone.rate));
+    EXPECT_EQ(TestSupport::FfprobeField(path, "channels"), QString::number(tone.channels));
+    const auto decoded = RecordingTest::DecodeWithMpg123(path);
+    ASSERT_TRUE(decoded.ok);
+    const auto span = RecordingTest::FindTone(decoded.samples, tone.channels, tone.rate);
+    EXPECT_NEAR(span.Seconds(), 5.0, 0.1);
+    EXPECT_NEAR(RecordingTest::ToneFrequency(decoded.samples, tone.channels, tone.rate, span.firstSeconds + 0.5,
+                                             span.lastSeconds - 0.5),
+                RecordingTest::kToneHz, RecordingTest::kToneHz * kPitchTolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(RatesAndChannels, CliToneTest,
+                         ::testing::Values(ToneCase{8000, 1}, ToneCase{11025, 2}, ToneCase{22050, 1},
+                                           ToneCase{44100, 2}),
+                         [](const ::testing::TestParamInfo<ToneCase>& param) {
+                             return std::to_string(param.param.rate) + (param.param.channels == 1 ? "Mono" : "Stereo");
+                         });
+
+TEST_F(CliRecordE2ETest, AKilledRecordingPlaysUpToTheKillAndIsFiledAtTheNextStart)
+{
+    // 8 kbps fills the file's write buffer only every few seconds: without the regular flush
+    // nothing would reach the disk before the kill.
+    m_settings.SetFormat(RecordFormat::Pcm16(1, 8000));
+    m_settings.SetBitrateIndex(kBitrateIndex8Kbps);
+    m_settings.SetSilenceDetectorEnabled(false);
+    WriteSettings();
+    Lock();
+
+    E2e::CCliProcess recorder(Environment());
+    ASSERT_TRUE(recorder.Start({"record", "--file", "killed.mp3", "--source", "sine"}));
+    ASSERT_TRUE(recorder.WaitForLine("00 : 03")) << recorder.Errors().toStdString();
+    ASSERT_TRUE(recorder.Signal(SIGKILL));
+    ASSERT_TRUE(recorder.WaitForExit());
+
+    // Left behind: the recording under the minute's name and the marker beside it.
+    const QStringList left = SavedFiles();
+    ASSERT_EQ(left.size(), 2) << left.join(' ').toStdString();
+    const QString orphan = SavePath(left[0]);
+    EXPECT_EQ(CRecordingSidecar::PathFor(orphan), SavePath(left[1]));
+    const auto killed = RecordingTest::DecodeWithMpg123(orphan);
+    ASSERT_TRUE(killed.ok) << "mpg123 exit code " << killed.exitCode;
+    // Three seconds were captured when the kill came; all but the last second are in the file.
+    EXPECT_GT(RecordingTest::FindTone(killed.samples, 1, 8000).Seconds(), 2.0);
+
+    const auto next =
+        E2e::RunCli(Environment(), {"record", "--seconds", "1", "--file", "next.mp3", "--source", "sine"});
+    ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_TRUE(next.out.contains(("filed: " + SavePath("killed.mp3")).toUtf8())) << next.out.toStdString();
+    EXPECT_EQ(SavedFiles(), (QStringList{"killed.mp3", "next.mp3"}));
+    const auto filed = RecordingTest::DecodeWithMpg123(SavePath("killed.mp3"));
+    ASSERT_TRUE(filed.ok);
+    EXPECT_EQ(filed.samples.size(), killed.samples.size());
+}
+
+TEST_F(CliRecordE2ETest, AFullDiskStopsTheRecordingWithAReasonAndKeepsAPlayableFile)
+{
+    WriteSettings();
+    Lock();
+    // Writes past 60 KiB fail as on a full disk; SIGXFSZ is ignored so the write reports it.
+    constexpr int kFileLimitKiB = 60;
+    const QString script = QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"").arg(kFileLimitKiB);
+    QProcess shell;
+    shell.setProcessEnvironment(Environment());
+    shell.start("bash", {"-c", script, E2e::CliPath(), "record", "--file", "full.mp3", "--source", "sine"});
+    ASSERT_TRUE(shell.waitForStarted());
+    ASSERT_TRUE(shell.waitForFinished(E2e::kProcessGuardMs)) << "the recording did not stop by itself";
+    const QString errors = QString::fromUtf8(shell.readAllStandardError());
+    const QString output = QString::fromUtf8(shell.readAllStandardOutput());
+    EXPECT_EQ(shell.exitCode(), 1);
+    EXPECT_TRUE(errors.contains("could not be written")) << errors.toStdString();
+    EXPECT_TRUE(output.contains("filed: " + SavePath("full.mp3"))) << output.toStdString();
+
+    EXPECT_EQ(SavedFiles(), QStringList{"full.mp3"});
+    EXPECT_LE(QFileInfo(SavePath("full.mp3")).size(), kFileLimitKiB * 1024);
+    const auto decoded = RecordingTest::DecodeWithMpg123(SavePath("full.mp3"));
+    EXPECT_TRUE(decoded.ok) << "mpg123 exit code " << decoded.exitCode;
+    EXPECT_FALSE(TestSupport::FfprobeField(SavePath("full.mp3"), "duration").isEmpty());
+    // 60 KiB at 160 kbps are three seconds.
+    EXPECT_GT(RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds(), 2.5);
+}
+
+TEST_F(CliRecordE2ETest, WhenTheSoundServerGoesAwayTheFileIsFinishedAndFiled)
+{
+    QTemporaryDir serverFolder;
+    ASSERT_TRUE(serverFolder.isValid());
+    CPrivateSoundServer server;
+    ASSERT_TRUE(server.Start(serverFolder.filePath("server"))) << server.StartError().toStdString();
+    WriteSettings();
+
+    E2e::CCliProcess recorder(Environment(server.Address()));
+    ASSERT_TRUE(recorder.Start({"record", "--file", "lost.mp3", "--source", "sine"}));
+    ASSERT_TRUE(recorder.WaitForLine("00 : 03")) << recorder.Errors().toStdString();
+    ASSERT_TRUE(server.Kill());
+    ASSERT_TRUE(recorder.WaitForExit()) << "the recorder hangs after losing the server";
+    EXPECT_FALSE(recorder.Crashed());
+    EXPECT_EQ(recorder.ExitCode(), 1);
+    EXPECT_TRUE(recorder.Errors().contains("the sound capture device was lost")) << recorder.Errors().toStdString();
+    EXPECT_TRUE(recorder.Output().contains("filed: " + SavePath("lost.mp3"))) << recorder.Output().toStdString();
+
+    EXPECT_EQ(SavedFiles(), QStringList{"lost.mp3"});
+    const auto decoded = RecordingTest::DecodeWithMpg123(SavePath("lost.mp3"));
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_GT(RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds(), 2.9);
+}
+
+TEST_F(CliRecordE2ETest, TheScheduleRecordsADailyWindowUntilStopped)
+{
+    // The server first: waiting for it must not eat into the window.
+    Lock();
+    // A window from three to seven seconds from now, stored with yesterday's date.
+    constexpr qint64 kSecondsPerDay = 24 * 3600;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (QDateTime::currentDateTime().time() > QTime(23, 59, 30)) {
+        GTEST_SKIP() << "the window would run across midnight";
+    }
+    m_settings.SetSchedule({{std::uint32_t(now + 3 - kSecondsPerDay), std::uint32_t(now + 7 - kSecondsPerDay)}});
+    WriteSettings();
+
+    E2e::CCliProcess scheduler(Environment());
+    ASSERT_TRUE(scheduler.Start({"schedule", "--source", "sine"}));
+    ASSERT_TRUE(scheduler.WaitForLine("filed: ")) << scheduler.Errors().toStdString();
+    ASSERT_TRUE(scheduler.Signal(SIGTERM));
+    ASSERT_TRUE(scheduler.WaitForExit());
+    EXPECT_EQ(scheduler.ExitCode(), 0) << scheduler.Errors().toStdString();
+
+    // Filed under the minute it began, as a recording with an empty "Record File" box is.
+    const QStringList saved = SavedFiles();
+    ASSERT_EQ(saved.size(), 1) << saved.join(' ').toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.mp3$").match(saved[0]).hasMatch())
+        << saved[0].toStdString();
+    const auto decoded = RecordingTest::DecodeWithMpg123(SavePath(saved[0]));
+    ASSERT_TRUE(decoded.ok);
+    // The window is four seconds; each end is seen up to a tick early or late, and the sine
+    // source delivers its first second or two in one burst.
+    const double seconds = RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds();
+    EXPECT_GT(seconds, 2.5);
+    EXPECT_LT(seconds, 8.0);
+}
+
+TEST(CliRecordCommandTest, WrongUseAndAMissingSoundServerGetClearMessagesAndLeaveNothing)
+{
+    if (!QFileInfo(E2e::CliPath()).isExecutable()) {
+        GTEST_SKIP() << "sorvane-cli is not built";
+    }
+    QTemporaryDir data;
+    QTemporaryDir save;
+    ASSERT_TRUE(data.isValid() && save.isValid());
+    CRecordSettings settings;
+    settings.SetSaveDirectory(save.path() + "/");
+    ASSERT_TRUE(settings.Save(data.filePath(CRecordSettings::kFileName)));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SORVANE_DATA_DIR", data.path());
+    environment.insert("PULSE_SERVER", "unix:" + save.filePath("no-server-here"));
+
+    for (const QStringList& wrong : {QStringList{"record", "--seconds", "0"}, QStringList{"record", "--seconds", "x"},
+                                     QStringList{"record", "talk.mp3"}, QStringList{"record", "--bitrate", "64"},
+                                     QStringList{"schedule", "now"}}) {
+        const auto run = E2e::RunCli(environment, wrong);
+        EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("usage: sorvane-cli")) << run.err.toStdString();
+    }
+
+    const auto noServer = E2e::RunCli(environment, {"record", "--file", "talk.mp3"});
+    EXPECT_EQ(noServer.exitCode, 1);
+    EXPECT_TRUE(noServer.err.contains("cannot record: there is no sound capture device")) << noServer.err.toStdString();
+    const auto noSource = E2e::RunCli(environment, {"record", "--source", "sine"});
+    EXPECT_EQ(noSource.exitCode, 1);
+    EXPECT_TRUE(noSource.err.contains("cannot select the capture source \"sine\"")) << noSource.err.toStdString();
+    const auto noTimetable = E2e::RunCli(environment, {"schedule"});
+    EXPECT_EQ(noTimetable.exitCode, 1);
+    EXPECT_TRUE(noTimetable.err.contains("the daily timetable is empty")) << noTimetable.err.toStdString();
+    EXPECT_TRUE(QDir(save.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(CliRecordE2ETest, AnUnknownSourceIsNamedWithTheSourcesThereAre)
+{
+    WriteSettings();
+    Lock();
+    const auto run = E2e::RunCli(Environment(), {"record", "--source", "no-such-source"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("no capture source \"no-such-source\"")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("pipe")) << run.err.toStdString();
+    EXPECT_TRUE(SavedFiles().isEmpty());
+}
