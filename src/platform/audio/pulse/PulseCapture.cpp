@@ -83,8 +83,8 @@ bool CPulseCapture::ConnectStream(const PcmFormat& format, std::size_t bufferByt
         return false;
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, format.sampleRate, static_cast<std::uint8_t>(format.channels)};
-    m_stream.Reset(pa_stream_new(m_connection->Context(), kStreamName, &spec, nullptr));
+    const pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, format.sampleRate, static_cast<std::uint8_t>(format.channels)};
+    m_stream.Reset(pa_stream_new(m_connection->Context(), kStreamName, &sampleSpec, nullptr));
     if (!m_stream) {
         m_error = m_connection->LastError();
         return false;

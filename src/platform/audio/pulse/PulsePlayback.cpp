@@ -62,9 +62,9 @@ bool CPulsePlayback::Open(const PcmFormat& format)
 
 bool CPulsePlayback::ConnectStream()
 {
-    const pa_sample_spec spec{m_format.bitsPerSample == kUnsigned8Bits ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
-                              m_format.sampleRate, static_cast<std::uint8_t>(m_format.channels)};
-    m_stream.Reset(pa_stream_new(m_connection->Context(), kStreamName, &spec, nullptr));
+    const pa_sample_spec sampleSpec{m_format.bitsPerSample == kUnsigned8Bits ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
+                                    m_format.sampleRate, static_cast<std::uint8_t>(m_format.channels)};
+    m_stream.Reset(pa_stream_new(m_connection->Context(), kStreamName, &sampleSpec, nullptr));
     if (!m_stream) {
         m_error = m_connection->LastError();
         return false;
@@ -75,7 +75,7 @@ bool CPulsePlayback::ConnectStream()
     pa_buffer_attr attributes{};
     attributes.maxlength = kServerDefault;
     attributes.tlength =
-        static_cast<std::uint32_t>(pa_usec_to_bytes(std::chrono::microseconds(kTargetLatency).count(), &spec));
+        static_cast<std::uint32_t>(pa_usec_to_bytes(std::chrono::microseconds(kTargetLatency).count(), &sampleSpec));
     attributes.prebuf = kServerDefault;
     attributes.minreq = kServerDefault;
     attributes.fragsize = kServerDefault;
@@ -260,8 +260,8 @@ void CPulsePlayback::UpdatePlayedLocked()
     }
     pa_usec_t time = 0;
     if (pa_stream_get_time(m_stream.Get(), &time) >= 0) {
-        const pa_sample_spec* spec = pa_stream_get_sample_spec(m_stream.Get());
-        const std::uint64_t played = std::min<std::uint64_t>(pa_usec_to_bytes(time, spec), m_written);
+        const pa_sample_spec* sampleSpec = pa_stream_get_sample_spec(m_stream.Get());
+        const std::uint64_t played = std::min<std::uint64_t>(pa_usec_to_bytes(time, sampleSpec), m_written);
         m_played = std::max(m_played, played);
     }
 }
