@@ -96,129 +96,123 @@ CPulseRecordMixer::CPulseRecordMixer(QString server)
     : m_server(std::move(server))
 {}
 
-bool CPulseRecordMixer::EnumerateSources(std::vector<RecordSource>& sources)
+bool CPulseRecordMixer::WithConnection(const std::function<bool(CPulseConnection&)>& work) const
 {
-    sources.clear();
     CPulseConnection connection;
     if (!connection.Connect(m_server, kClientName)) {
         return false;
     }
     CPulseLock lock(connection.Loop());
-    std::vector<DeviceEntry> entries;
-    if (!ReadSources(connection, entries)) {
-        return false;
-    }
-    entries.resize(ShownCount(entries));
-    for (const DeviceEntry& entry : entries) {
-        sources.push_back(RecordSource{QString::fromUtf8(entry.name), entry.description, kLevelMinimum, kLevelMaximum,
-                                       PulseVolume::FirstChannelLevel(entry.volume)});
-    }
-    return true;
+    return work(connection);
+}
+
+bool CPulseRecordMixer::EnumerateSources(std::vector<RecordSource>& sources)
+{
+    sources.clear();
+    return WithConnection([&sources](CPulseConnection& connection) {
+        std::vector<DeviceEntry> entries;
+        if (!ReadSources(connection, entries)) {
+            return false;
+        }
+        entries.resize(ShownCount(entries));
+        for (const DeviceEntry& entry : entries) {
+            sources.push_back(RecordSource{QString::fromUtf8(entry.name), entry.description, kLevelMinimum,
+                                           kLevelMaximum, PulseVolume::FirstChannelLevel(entry.volume)});
+        }
+        return true;
+    });
 }
 
 int CPulseRecordMixer::SelectedSource()
 {
-    CPulseConnection connection;
-    if (!connection.Connect(m_server, kClientName)) {
-        return 0;
-    }
-    CPulseLock lock(connection.Loop());
-    std::vector<DeviceEntry> entries;
-    CPulseConnection::DefaultDevices devices;
-    if (!ReadSources(connection, entries) || !connection.ReadDefaultDevices(devices)) {
-        return 0;
-    }
-    for (std::size_t i = 0; i < ShownCount(entries); ++i) {
-        if (entries[i].name == devices.sourceName) {
-            return static_cast<int>(i);
+    int selected = 0;
+    WithConnection([&selected](CPulseConnection& connection) {
+        std::vector<DeviceEntry> entries;
+        CPulseConnection::DefaultDevices devices;
+        if (!ReadSources(connection, entries) || !connection.ReadDefaultDevices(devices)) {
+            return false;
         }
-    }
-    return 0;
+        for (std::size_t i = 0; i < ShownCount(entries); ++i) {
+            if (entries[i].name == devices.sourceName) {
+                selected = static_cast<int>(i);
+                break;
+            }
+        }
+        return true;
+    });
+    return selected;
 }
 
 bool CPulseRecordMixer::SelectSource(int index)
 {
-    CPulseConnection connection;
-    if (!connection.Connect(m_server, kClientName)) {
-        return false;
-    }
-    CPulseLock lock(connection.Loop());
-    std::vector<DeviceEntry> entries;
-    if (!ReadSources(connection, entries) || !IsShownIndex(entries, index)) {
-        return false;
-    }
-    const QByteArray name = entries[static_cast<std::size_t>(index)].name;
-    return connection.RunSuccessOperation([&connection, &name](auto callback, void* userdata) {
-        return pa_context_set_default_source(connection.Context(), name.constData(), callback, userdata);
+    return WithConnection([index](CPulseConnection& connection) {
+        std::vector<DeviceEntry> entries;
+        if (!ReadSources(connection, entries) || !IsShownIndex(entries, index)) {
+            return false;
+        }
+        const QByteArray name = entries[static_cast<std::size_t>(index)].name;
+        return connection.RunSuccessOperation([&connection, &name](auto callback, void* userdata) {
+            return pa_context_set_default_source(connection.Context(), name.constData(), callback, userdata);
+        });
     });
 }
 
 bool CPulseRecordMixer::SetSourceLevel(int index, int level)
 {
-    CPulseConnection connection;
-    if (!connection.Connect(m_server, kClientName)) {
-        return false;
-    }
-    CPulseLock lock(connection.Loop());
-    std::vector<DeviceEntry> entries;
-    if (!ReadSources(connection, entries) || !IsShownIndex(entries, index)) {
-        return false;
-    }
-    DeviceEntry& entry = entries[static_cast<std::size_t>(index)];
-    PulseVolume::SetFirstAndLastChannel(entry.volume, level);
-    return connection.RunSuccessOperation([&connection, &entry](auto callback, void* userdata) {
-        return pa_context_set_source_volume_by_name(connection.Context(), entry.name.constData(), &entry.volume,
-                                                    callback, userdata);
+    return WithConnection([index, level](CPulseConnection& connection) {
+        std::vector<DeviceEntry> entries;
+        if (!ReadSources(connection, entries) || !IsShownIndex(entries, index)) {
+            return false;
+        }
+        DeviceEntry& entry = entries[static_cast<std::size_t>(index)];
+        PulseVolume::SetFirstAndLastChannel(entry.volume, level);
+        return connection.RunSuccessOperation([&connection, &entry](auto callback, void* userdata) {
+            return pa_context_set_source_volume_by_name(connection.Context(), entry.name.constData(), &entry.volume,
+                                                        callback, userdata);
+        });
     });
 }
 
 bool CPulseRecordMixer::ReadOutputVolume(OutputVolume& volume)
 {
-    CPulseConnection connection;
-    if (!connection.Connect(m_server, kClientName)) {
-        return false;
-    }
-    CPulseLock lock(connection.Loop());
-    DeviceEntry sink;
-    if (!ReadDefaultSink(connection, sink)) {
-        return false;
-    }
-    volume = OutputVolume{QString::fromUtf8(sink.name), sink.description, kLevelMinimum, kLevelMaximum,
-                          PulseVolume::FirstChannelLevel(sink.volume)};
-    return true;
+    return WithConnection([&volume](CPulseConnection& connection) {
+        DeviceEntry sink;
+        if (!ReadDefaultSink(connection, sink)) {
+            return false;
+        }
+        volume = OutputVolume{QString::fromUtf8(sink.name), sink.description, kLevelMinimum, kLevelMaximum,
+                              PulseVolume::FirstChannelLevel(sink.volume)};
+        return true;
+    });
 }
 
 bool CPulseRecordMixer::SetOutputVolume(int level)
 {
-    CPulseConnection connection;
-    if (!connection.Connect(m_server, kClientName)) {
-        return false;
-    }
-    CPulseLock lock(connection.Loop());
-    DeviceEntry sink;
-    if (!ReadDefaultSink(connection, sink)) {
-        return false;
-    }
-    PulseVolume::SetFirstAndLastChannel(sink.volume, level);
-    return connection.RunSuccessOperation([&connection, &sink](auto callback, void* userdata) {
-        return pa_context_set_sink_volume_by_name(connection.Context(), sink.name.constData(), &sink.volume, callback,
-                                                  userdata);
+    return WithConnection([level](CPulseConnection& connection) {
+        DeviceEntry sink;
+        if (!ReadDefaultSink(connection, sink)) {
+            return false;
+        }
+        PulseVolume::SetFirstAndLastChannel(sink.volume, level);
+        return connection.RunSuccessOperation([&connection, &sink](auto callback, void* userdata) {
+            return pa_context_set_sink_volume_by_name(connection.Context(), sink.name.constData(), &sink.volume,
+                                                      callback, userdata);
+        });
     });
 }
 
 QStringList CPulseRecordMixer::CaptureDeviceNames()
 {
     QStringList names;
-    CPulseConnection connection;
-    if (!connection.Connect(m_server, kClientName)) {
-        return names;
-    }
-    CPulseLock lock(connection.Loop());
-    std::vector<DeviceEntry> entries;
-    if (ReadSources(connection, entries)) {
+    WithConnection([&names](CPulseConnection& connection) {
+        std::vector<DeviceEntry> entries;
+        if (!ReadSources(connection, entries)) {
+            return false;
+        }
         for (const DeviceEntry& entry : entries) {
             names.append(entry.description);
         }
-    }
+        return true;
+    });
     return names;
 }

@@ -3,6 +3,9 @@
 #include "platform/audio/RecordMixer.h"
 
 #include <QString>
+#include <functional>
+
+class CPulseConnection;
 
 // The recording mixer over a PulseAudio server: the sources are the server's capture sources
 // in its own order (output monitors included), the selected one is the server's default
@@ -21,5 +24,9 @@ public:
     QStringList CaptureDeviceNames() override;
 
 private:
+    // Connects, runs work with the main loop locked, and lets go: the mixer holds nothing
+    // between calls. False when the server cannot be reached or work fails.
+    bool WithConnection(const std::function<bool(CPulseConnection&)>& work) const;
+
     QString m_server;
 };
