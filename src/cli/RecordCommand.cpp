@@ -1,9 +1,12 @@
 #include "cli/RecordCommand.h"
 
+#include "app/RecordSettings.h"
 #include "cli/CliArguments.h"
 #include "cli/CliRecordingSession.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <cstdint>
 #include <optional>
 
@@ -16,7 +19,8 @@ constexpr std::uint64_t kMillisecondsPerSecond = 1000;
 
 int CRecordCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("seconds"), QStringLiteral("file"), QStringLiteral("source")}, {});
+    CCliArguments args(
+        {QStringLiteral("seconds"), QStringLiteral("file"), QStringLiteral("source"), QStringLiteral("folder")}, {});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -35,6 +39,14 @@ int CRecordCommand::Run(const QStringList& arguments)
     const std::optional<QString> file = args.Value(QStringLiteral("file"));
     if (file && file->isEmpty()) {
         return UsageError(QStringLiteral("--file needs a name"));
+    }
+    if (const auto folder = args.Value(QStringLiteral("folder"))) {
+        // For this run only: the stored save directory stays as the user set it.
+        const QFileInfo info(*folder);
+        if (folder->isEmpty() || !info.isDir() || !info.isWritable()) {
+            return UsageError(QStringLiteral("--folder needs a writable folder: %1").arg(*folder));
+        }
+        CRecordSettings::Instance().SetSaveDirectory(QDir(info.absoluteFilePath()).path() + QLatin1Char('/'));
     }
     if (!QCoreApplication::instance()) {
         return Fail(QStringLiteral("record needs the program's event loop"));

@@ -9,10 +9,13 @@ class CRecordCommand : public CCliCommand
 {
 public:
     QString Name() const override { return QStringLiteral("record"); }
-    QString Synopsis() const override { return QStringLiteral("[--seconds N] [--file NAME] [--source NAME]"); }
+    QString Synopsis() const override
+    {
+        return QStringLiteral("[--seconds N] [--file NAME] [--source NAME] [--folder DIR]");
+    }
     QString Summary() const override
     {
-        return QStringLiteral("record into the save directory until Ctrl+C (or N seconds), filed as NAME");
+        return QStringLiteral("record into the save directory (or DIR) until Ctrl+C (or N seconds), filed as NAME");
     }
     int Run(const QStringList& arguments) override;
 };
