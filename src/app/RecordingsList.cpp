@@ -1,0 +1,329 @@
+#include "app/RecordingsList.h"
+
+#include "app/CommandIds.h"
+#include "app/DataFileStore.h"
+#include "app/DialogSeams.h"
+#include "app/RecordSettings.h"
+#include "app/RecordingFiles.h"
+#include "app/RecordingRow.h"
+#include "app/RenameDialog.h"
+#include "controls/ControlId.h"
+#include "record/RecordingNames.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QResizeEvent>
+
+namespace
+{
+constexpr const char* kMp3Filter = "mp3 File (*.mp3)";
+constexpr const char* kOpenCaption = "Open";
+constexpr const char* kSaveAsCaption = "Save As";
+constexpr const char* kReplaceQuestion = "%1 already exists.\nDo you want to replace it?";
+} // namespace
+
+CRecordingsList::CRecordingsList(QWidget* parent)
+    : CDragDropListCtrl(parent)
+{
+    ControlId::Set(this, MainControlId::kRecordingsList);
+    SetColumns({QStringLiteral("File Name"), QStringLiteral("Size"), QStringLiteral("Time(m:s)"),
+                QStringLiteral("Save Directory")});
+    UpdateColumnWidths();
+    SetLabelEditHandler([this](int row, const QString& text) {
+        if (!RenameRow(row, text)) {
+            return false;
+        }
+        // The edit writes the new text once this returns; tell the listeners after that.
+        QMetaObject::invokeMethod(this, &CRecordingsList::NotifySelectedPath, Qt::QueuedConnection);
+        return true;
+    });
+
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &CRecordingsList::NotifySelectedPath);
+    connect(this, &QTreeWidget::itemClicked, this, &CRecordingsList::NotifySelectedPath);
+    connect(this, &CDragDropListCtrl::rowsReordered, this, &CRecordingsList::NotifySelectedPath);
+}
+
+bool CRecordingsList::AddFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).isRelative() ? QFileInfo(path).absoluteFilePath() : path;
+    const QString name = RecordingNames::FileNamePart(absolute);
+    QString folder = RecordingNames::DirectoryPart(absolute);
+    folder.chop(1);
+    for (int row = RowCount() - 1; row >= 0; --row) {
+        if (Text(row, kNameColumn) == name && Text(row, kFolderColumn) == folder) {
+            RemoveRow(row);
+        }
+    }
+    const std::optional<RecordingRow> recording = RecordingRows::Read(absolute);
+    if (!recording) {
+        return false;
+    }
+    AppendRow(recording->Texts());
+    viewport()->update();
+    return true;
+}
+
+void CRecordingsList::FillFromSettings(const CRecordSettings& settings)
+{
+    const QStringList paths = settings.Recordings();
+    for (const QString& path : paths) {
+        AddFile(path);
+    }
+}
+
+void CRecordingsList::SaveToSettings(CRecordSettings& settings) const
+{
+    QStringList paths;
+    AllPaths(paths);
+    settings.SetRecordings(paths);
+}
+
+QString CRecordingsList::PathOfRow(int row) const
+{
+    return RecordingRows::JoinPath(Text(row, kFolderColumn), Text(row, kNameColumn));
+}
+
+QString CRecordingsList::SelectedPath() const
+{
+    const int row = FirstSelectedRow();
+    return row == kNoRow ? QString() : PathOfRow(row);
+}
+
+int CRecordingsList::SelectedPaths(QStringList& paths) const
+{
+    const std::vector<int> rows = SelectedRows();
+    for (const int row : rows) {
+        paths.append(PathOfRow(row));
+    }
+    return static_cast<int>(rows.size());
+}
+
+void CRecordingsList::AllPaths(QStringList& paths) const
+{
+    for (int row = 0; row < RowCount(); ++row) {
+        paths.append(PathOfRow(row));
+    }
+}
+
+QString CRecordingsList::SelectedName() const
+{
+    const int row = FirstSelectedRow();
+    return row == kNoRow ? QString() : Text(row, kNameColumn);
+}
+
+bool CRecordingsList::RenameSelected(const QString& newName)
+{
+    const int row = FirstSelectedRow();
+    if (row == kNoRow || !RenameRow(row, newName)) {
+        return false;
+    }
+    SetText(row, kNameColumn, newName);
+    NotifySelectedPath();
+    return true;
+}
+
+bool CRecordingsList::IsListCommand(int id)
+{
+    switch (id) {
+    case CommandId::kSelectAll:
+    case CommandId::kInvertSelection:
+    case CommandId::kDeleteSelectedItems:
+    case CommandId::kDeleteSelectedFiles:
+    case CommandId::kDeleteAllItems:
+    case CommandId::kDeleteAllFiles:
+    case CommandId::kRename:
+    case CommandId::kOpen:
+    case CommandId::kSaveAs:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CRecordingsList::HandleCommand(int id)
+{
+    switch (id) {
+    case CommandId::kSelectAll:
+        SelectAllRows();
+        break;
+    case CommandId::kInvertSelection:
+        InvertSelection();
+        break;
+    case CommandId::kDeleteSelectedItems:
+        DeleteSelectedItems();
+        break;
+    case CommandId::kDeleteSelectedFiles:
+        DeleteSelectedFiles();
+        break;
+    case CommandId::kDeleteAllItems:
+        DeleteAllItems();
+        break;
+    case CommandId::kDeleteAllFiles:
+        DeleteAllFiles();
+        break;
+    case CommandId::kRename:
+        RenameWithDialog();
+        break;
+    case CommandId::kOpen:
+        OpenFiles();
+        break;
+    case CommandId::kSaveAs:
+        SaveSelectedAs();
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void CRecordingsList::SelectAllRows()
+{
+    selectAll();
+}
+
+void CRecordingsList::DeleteSelectedItems()
+{
+    for (int row = FirstSelectedRow(); row != kNoRow; row = FirstSelectedRow()) {
+        RemoveRow(row);
+    }
+}
+
+bool CRecordingsList::DeleteSelectedFiles()
+{
+    for (int row = FirstSelectedRow(); row != kNoRow; row = FirstSelectedRow()) {
+        const RecordingFiles::FileResult result = RecordingFiles::Discard(PathOfRow(row));
+        if (!result.ok) {
+            ReportFileError(result);
+            return false;
+        }
+        RemoveRow(row);
+    }
+    return true;
+}
+
+void CRecordingsList::DeleteAllItems()
+{
+    RemoveAllRows();
+}
+
+bool CRecordingsList::DeleteAllFiles()
+{
+    // Row by row, so a failure leaves exactly the rows whose files are still there.
+    while (RowCount() > 0) {
+        const RecordingFiles::FileResult result = RecordingFiles::Discard(PathOfRow(0));
+        if (!result.ok) {
+            ReportFileError(result);
+            return false;
+        }
+        RemoveRow(0);
+    }
+    return true;
+}
+
+void CRecordingsList::RenameWithDialog()
+{
+    const QString name = SelectedName();
+    if (name.isEmpty()) {
+        return;
+    }
+    CRenameDialog dialog(name, window());
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const QString text = dialog.NewName();
+    if (!text.isEmpty()) {
+        RenameSelected(RecordingNames::WithMp3Extension(text));
+    }
+}
+
+void CRecordingsList::OpenFiles()
+{
+    DialogSeams::FileRequest request;
+    request.mode = DialogSeams::FileRequest::Mode::OpenMany;
+    request.caption = QString::fromLatin1(kOpenCaption);
+    request.directory = DataFileStore::LoadFolder(QString::fromLatin1(DataFileStore::kOpenDirKey));
+    request.filter = QString::fromLatin1(kMp3Filter);
+    const QStringList paths = DialogSeams::RunFileDialog(window(), request);
+    if (paths.isEmpty()) {
+        return;
+    }
+    for (const QString& path : paths) {
+        AddFile(path);
+    }
+    DataFileStore::SaveFolder(QString::fromLatin1(DataFileStore::kOpenDirKey),
+                              RecordingNames::DirectoryPart(paths.last()));
+}
+
+void CRecordingsList::SaveSelectedAs()
+{
+    DialogSeams::FileRequest request;
+    request.mode = DialogSeams::FileRequest::Mode::Save;
+    request.caption = QString::fromLatin1(kSaveAsCaption);
+    request.directory = DataFileStore::LoadFolder(QString::fromLatin1(DataFileStore::kOpenDirKey));
+    request.filter = QString::fromLatin1(kMp3Filter);
+    const QStringList chosen = DialogSeams::RunFileDialog(window(), request);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString target = RecordingRows::SaveAsPath(chosen.front());
+    const QString source = SelectedPath();
+    // The dialog only asked about the name as typed; a different file under the fixed name is
+    // not replaced without asking.
+    bool mayCopy = !source.isEmpty();
+    if (mayCopy && target != chosen.front() && QFileInfo::exists(target)) {
+        DialogSeams::MessageRequest question;
+        question.text = QString::fromLatin1(kReplaceQuestion).arg(target);
+        question.icon = QMessageBox::Warning;
+        question.buttons = QMessageBox::Yes | QMessageBox::No;
+        question.defaultButton = QMessageBox::No;
+        mayCopy = DialogSeams::ShowMessage(window(), question) == QMessageBox::Yes;
+    }
+    if (mayCopy) {
+        const RecordingFiles::FileResult result = RecordingFiles::CopyReplacing(source, target);
+        if (!result.ok) {
+            ReportFileError(result);
+        }
+    }
+    DataFileStore::SaveFolder(QString::fromLatin1(DataFileStore::kOpenDirKey),
+                              RecordingNames::DirectoryPart(chosen.front()));
+}
+
+void CRecordingsList::UpdateColumnWidths()
+{
+    const auto widths = RecordingRows::ColumnWidths(viewport()->width());
+    for (int column = 0; column < RecordingRows::kColumnCount; ++column) {
+        header()->resizeSection(column, std::max(widths[static_cast<std::size_t>(column)], 0));
+    }
+}
+
+void CRecordingsList::resizeEvent(QResizeEvent* event)
+{
+    CDragDropListCtrl::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) {
+        UpdateColumnWidths();
+    }
+}
+
+bool CRecordingsList::RenameRow(int row, const QString& newName)
+{
+    if (newName.isEmpty()) {
+        return false;
+    }
+    const RecordingFiles::FileResult result =
+        RecordingFiles::RenameInFolder(Text(row, kFolderColumn), Text(row, kNameColumn), newName);
+    if (!result.ok) {
+        ReportFileError(result);
+        return false;
+    }
+    return true;
+}
+
+void CRecordingsList::ReportFileError(const RecordingFiles::FileResult& result)
+{
+    DialogSeams::ShowMessage(window(), RecordingFiles::ErrorMessage(result), QMessageBox::Warning);
+}
+
+void CRecordingsList::NotifySelectedPath()
+{
+    emit selectedPathChanged(SelectedPath());
+}

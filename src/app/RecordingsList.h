@@ -1,0 +1,81 @@
+#pragma once
+
+#include "controls/DragDropListCtrl.h"
+
+#include <QStringList>
+
+class CRecordSettings;
+namespace RecordingFiles
+{
+struct FileResult;
+}
+
+// The main window's list of recordings (control 1002): one row per MP3 file with its name, size,
+// playing time and folder. It is filled from the settings at start-up and written back at exit,
+// and carries out the list's own commands (select, delete, rename, open, save as).
+class CRecordingsList : public CDragDropListCtrl
+{
+    Q_OBJECT
+
+public:
+    enum Column
+    {
+        kNameColumn = 0,
+        kSizeColumn = 1,
+        kTimeColumn = 2,
+        kFolderColumn = 3,
+    };
+
+    explicit CRecordingsList(QWidget* parent = nullptr);
+
+    // Adds a row at the end for the file, after removing any row for the same path; false (and
+    // no row) when the file cannot be read.
+    bool AddFile(const QString& path);
+    // Start-up fill: the settings' recordings in stored order; files now missing are dropped.
+    void FillFromSettings(const CRecordSettings& settings);
+    // Exit: the settings' recordings become the rows' paths, top to bottom.
+    void SaveToSettings(CRecordSettings& settings) const;
+
+    QString PathOfRow(int row) const;
+    // The first selected row's full path, or "" when nothing is selected.
+    QString SelectedPath() const;
+    // Appends the selected rows' paths, top to bottom; returns how many.
+    int SelectedPaths(QStringList& paths) const;
+    // Appends every row's path, top to bottom.
+    void AllPaths(QStringList& paths) const;
+    // The first selected row's file name, or "".
+    QString SelectedName() const;
+    // Renames the first selected row's file within its folder, exactly to newName.
+    bool RenameSelected(const QString& newName);
+
+    // The commands of menus 129 and 188 that act on the list.
+    static bool IsListCommand(int id);
+    // Runs the command; false when the id is not one of the list's.
+    bool HandleCommand(int id);
+
+    void SelectAllRows();
+    void DeleteSelectedItems();
+    // Each stops at the first file that cannot be removed, reports it and keeps its row and
+    // every row not yet reached; false then.
+    bool DeleteSelectedFiles();
+    void DeleteAllItems();
+    bool DeleteAllFiles();
+    void RenameWithDialog();
+    void OpenFiles();
+    void SaveSelectedAs();
+
+    void UpdateColumnWidths();
+
+signals:
+    // Any change the list notifies (selection, clicks, edits, moves): the first selected path,
+    // which may be the same as before, or "" when nothing is selected.
+    void selectedPathChanged(const QString& path);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool RenameRow(int row, const QString& newName);
+    void ReportFileError(const RecordingFiles::FileResult& result);
+    void NotifySelectedPath();
+};

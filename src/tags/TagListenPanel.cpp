@@ -1,0 +1,549 @@
+#include "tags/TagListenPanel.h"
+
+#include "app/DialogSeams.h"
+#include "app/ElapsedTimeLabel.h"
+#include "app/RecordSettings.h"
+#include "controls/ControlId.h"
+#include "controls/DialogSkinning.h"
+#include "controls/SkinButton.h"
+#include "controls/SkinSlider.h"
+#include "platform/AppEvent.h"
+#include "platform/audio/AudioBackend.h"
+#include "tags/ClipPlayer.h"
+#include "tags/GenreTable.h"
+#include "tags/Id3v1Tag.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringDecoder>
+#include <algorithm>
+#include <climits>
+
+namespace
+{
+constexpr int kMillisecondsPerSecond = 1000;
+constexpr int kSecondsPerMinute = 60;
+// Title, artist and album each take 30 bytes of the tag.
+constexpr int kTextFieldBytes = 30;
+constexpr int kNoGenreEntry = 0;
+
+// Geometry (the panel's own; the main window moves it onto its placeholder frame).
+constexpr int kPanelWidth = 704;
+constexpr int kPanelHeight = 130;
+constexpr int kGroupGap = 8;
+constexpr int kGroupTop = 18;
+constexpr int kInset = 8;
+constexpr int kLabelWidth = 48;
+constexpr int kRowHeight = 22;
+constexpr int kRowPitch = 26;
+constexpr int kMinimumGenreListWidth = 80;
+constexpr int kButtonGap = 4;
+constexpr int kTimeTextWidth = 140;
+constexpr int kTimeTextHeight = 28;
+constexpr int kSliderThickness = 24;
+constexpr int kVolumeSliderWidth = 26;
+// The size a skinned button takes when its pictures are missing, so it can still be clicked.
+constexpr int kFallbackButtonSize = 28;
+
+// Skin pictures (up, down) of the seven buttons.
+constexpr int kStopUp = 143, kStopDown = 156;
+constexpr int kEndUp = 145, kEndDown = 144;
+constexpr int kPauseUp = 147, kPauseDown = 146;
+constexpr int kPlayUp = 149, kPlayDown = 148;
+constexpr int kStartUp = 151, kStartDown = 150;
+constexpr int kRemoveUp = 159, kRemoveDown = 158;
+constexpr int kSaveUp = 157, kSaveDown = 160;
+
+// Tags written by other programs are often in a Western code page rather than UTF-8; those
+// bytes are shown as Latin-1 instead of as replacement characters.
+QString DecodeTagText(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+// UTF-8 bytes of the text cut to the field, never in the middle of a character.
+QByteArray EncodeTagText(const QString& text, int fieldBytes)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= fieldBytes) {
+        return bytes;
+    }
+    int end = fieldBytes;
+    constexpr unsigned char kContinuationMask = 0xC0;
+    constexpr unsigned char kContinuationMark = 0x80;
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & kContinuationMask) == kContinuationMark) {
+        --end;
+    }
+    bytes.truncate(end);
+    return bytes;
+}
+
+QByteArray WithoutLeadingSpace(const QByteArray& bytes)
+{
+    qsizetype start = 0;
+    while (start < bytes.size() && QChar::isSpace(static_cast<unsigned char>(bytes[start]))) {
+        ++start;
+    }
+    return bytes.mid(start);
+}
+
+QString FormatTime(std::int64_t positionMs, std::int64_t lengthMs)
+{
+    const std::int64_t lengthSeconds = lengthMs / kMillisecondsPerSecond;
+    const std::int64_t positionSeconds = std::min(positionMs / kMillisecondsPerSecond, lengthSeconds);
+    return QString::asprintf("%02d:%02d / %02d:%02d", int(positionSeconds / kSecondsPerMinute),
+                             int(positionSeconds % kSecondsPerMinute), int(lengthSeconds / kSecondsPerMinute),
+                             int(lengthSeconds % kSecondsPerMinute));
+}
+} // namespace
+
+CTagListenPanel::CTagListenPanel(QWidget* parent)
+    : QWidget(parent)
+{
+    ControlId::Set(this, kDialogId);
+    resize(kPanelWidth, kPanelHeight);
+    CreateControls();
+    SkinDialogControls(this);
+
+    m_handlers = {
+        {kPlayButtonId, [this] { Play(); }},    {kPauseButtonId, [this] { TogglePause(); }},
+        {kStopButtonId, [this] { Stop(); }},    {kStartButtonId, [this] { SeekStart(); }},
+        {kEndButtonId, [this] { SeekEnd(); }},  {kRemoveButtonId, [this] { RemoveTag(); }},
+        {kSaveButtonId, [this] { SaveTag(); }},
+    };
+    for (const auto& [id, handler] : m_handlers) {
+        auto* button = ControlId::Find<CSkinButton>(this, id);
+        connect(button, &CSkinButton::clicked, this, [this, id = id] { OnCommand(id); });
+    }
+    connect(m_positionSlider, &QAbstractSlider::actionTriggered, this, &CTagListenPanel::OnPositionSliderAction);
+    connect(m_positionSlider, &QAbstractSlider::sliderReleased, this,
+            [this] { CAppEvent::Post(this, AppEventType::kListenSeek, 0, m_positionSlider->sliderPosition()); });
+    connect(m_volumeSlider, &QAbstractSlider::valueChanged, this, &CTagListenPanel::OnVolumeSliderMoved);
+
+    m_genreList->addItem(QString());
+    for (const char* name : GenreTable::kGenreNames) {
+        m_genreList->addItem(QString::fromLatin1(name));
+    }
+    BindVolumeSlider();
+    UpdateControlsFromMembers();
+    m_pauseButton->setEnabled(false);
+}
+
+CTagListenPanel::~CTagListenPanel() = default;
+
+QSize CTagListenPanel::sizeHint() const
+{
+    return {kPanelWidth, kPanelHeight};
+}
+
+CSkinButton* CTagListenPanel::CreateButton(QWidget* parent, int id, const char* text, int upImage, int downImage)
+{
+    auto* button = new CSkinButton(parent);
+    ControlId::Set(button, id);
+    button->setText(QString::fromLatin1(text));
+    if (!button->LoadSkin(upImage, downImage)) {
+        button->resize(kFallbackButtonSize, kFallbackButtonSize);
+    }
+    return button;
+}
+
+void CTagListenPanel::CreateControls()
+{
+    m_informationBox = new QGroupBox(QStringLiteral("Information"), this);
+    m_listenBox = new QGroupBox(QStringLiteral("Listen"), this);
+
+    const auto makeEdit = [this](int id, const char* label) {
+        auto* caption = new QLabel(QString::fromLatin1(label), m_informationBox);
+        caption->setObjectName(QString::fromLatin1(label));
+        auto* edit = new QLineEdit(m_informationBox);
+        ControlId::Set(edit, id);
+        return edit;
+    };
+    m_titleEdit = makeEdit(kTitleEditId, "Title");
+    m_artistEdit = makeEdit(kArtistEditId, "Artist");
+    m_albumEdit = makeEdit(kAlbumEditId, "Album");
+    auto* genreCaption = new QLabel(QStringLiteral("Genre"), m_informationBox);
+    genreCaption->setObjectName(QStringLiteral("Genre"));
+    m_genreList = new QComboBox(m_informationBox);
+    ControlId::Set(m_genreList, kGenreListId);
+    m_genreList->setMaxVisibleItems(20);
+    m_removeButton = CreateButton(m_informationBox, kRemoveButtonId, "Remove (Permanent)", kRemoveUp, kRemoveDown);
+    m_saveButton = CreateButton(m_informationBox, kSaveButtonId, "Save", kSaveUp, kSaveDown);
+
+    m_playButton = CreateButton(m_listenBox, kPlayButtonId, "Play", kPlayUp, kPlayDown);
+    m_pauseButton = CreateButton(m_listenBox, kPauseButtonId, "Pause", kPauseUp, kPauseDown);
+    m_stopButton = CreateButton(m_listenBox, kStopButtonId, "Stop", kStopUp, kStopDown);
+    m_startButton = CreateButton(m_listenBox, kStartButtonId, "Start", kStartUp, kStartDown);
+    m_endButton = CreateButton(m_listenBox, kEndButtonId, "End", kEndUp, kEndDown);
+    m_playButton->SetToggleMode(true);
+    m_pauseButton->SetToggleMode(true);
+
+    m_positionSlider = new CSkinSlider(Qt::Horizontal, m_listenBox);
+    ControlId::Set(m_positionSlider, kPositionSliderId);
+    m_positionSlider->SetFillMode(false);
+    m_positionSlider->setRange(0, 0);
+
+    m_timeLabel = new CElapsedTimeLabel(m_listenBox, false);
+    ControlId::Set(m_timeLabel, kTimeTextId);
+    m_timeLabel->SetText(QLatin1String(kInitialTimeText));
+
+    m_volumeSlider = new CSkinSlider(Qt::Vertical, m_listenBox);
+    ControlId::Set(m_volumeSlider, kVolumeSliderId);
+    // Minimum at the top, as the slider shows maximum - volume: the top is loudest.
+    m_volumeSlider->setInvertedAppearance(true);
+}
+
+void CTagListenPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    LayOutControls();
+}
+
+void CTagListenPanel::LayOutControls()
+{
+    const int half = (width() - kGroupGap) / 2;
+    m_informationBox->setGeometry(0, 0, half, height());
+    m_listenBox->setGeometry(half + kGroupGap, 0, width() - half - kGroupGap, height());
+
+    const int editLeft = kInset + kLabelWidth;
+    const int editWidth = std::max(0, half - editLeft - kInset);
+    int y = kGroupTop;
+    for (QLineEdit* edit : {m_titleEdit, m_artistEdit, m_albumEdit}) {
+        edit->setGeometry(editLeft, y, editWidth, kRowHeight);
+        y += kRowPitch;
+    }
+    const auto captions = m_informationBox->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    y = kGroupTop;
+    for (QLabel* caption : captions) {
+        caption->setGeometry(kInset, y, kLabelWidth, kRowHeight);
+        y += kRowPitch;
+    }
+    // The genre list takes what the two buttons beside it leave.
+    const int genreTop = kGroupTop + 3 * kRowPitch;
+    const int buttonsWidth = m_removeButton->width() + kButtonGap + m_saveButton->width();
+    const int genreWidth = std::max(kMinimumGenreListWidth, half - editLeft - kInset - buttonsWidth - kButtonGap);
+    m_genreList->setGeometry(editLeft, genreTop, genreWidth, kRowHeight);
+    int x = editLeft + genreWidth + kButtonGap;
+    for (CSkinButton* button : {m_removeButton, m_saveButton}) {
+        button->move(x, genreTop + (kRowHeight - button->height()) / 2);
+        x += button->width() + kButtonGap;
+    }
+
+    // Listen: the buttons, the position slider under them and the time text under that; the
+    // volume slider stands at the right edge.
+    const int listenWidth = m_listenBox->width();
+    const int volumeLeft = listenWidth - kInset - kVolumeSliderWidth;
+    m_volumeSlider->setGeometry(volumeLeft, kGroupTop - kButtonGap, kVolumeSliderWidth,
+                                std::max(0, m_listenBox->height() - kGroupTop - kInset + kButtonGap));
+    x = kInset;
+    int buttonsBottom = kGroupTop;
+    for (CSkinButton* button : {m_playButton, m_pauseButton, m_stopButton, m_startButton, m_endButton}) {
+        button->move(x, kGroupTop);
+        x += button->width() + kButtonGap;
+        buttonsBottom = std::max(buttonsBottom, kGroupTop + button->height());
+    }
+    const int trackWidth = std::max(0, volumeLeft - 2 * kInset);
+    m_positionSlider->setGeometry(kInset, buttonsBottom + kButtonGap, trackWidth, kSliderThickness);
+    m_timeLabel->setGeometry(kInset + std::max(0, (trackWidth - kTimeTextWidth) / 2),
+                             m_positionSlider->geometry().bottom() + 1, kTimeTextWidth, kTimeTextHeight);
+}
+
+void CTagListenPanel::BindVolumeSlider()
+{
+    OutputVolume volume;
+    const auto mixer = AudioBackend::Current()->CreateRecordMixer();
+    m_volumeBound = mixer && mixer->ReadOutputVolume(volume);
+    if (m_volumeBound) {
+        m_volumeMinimum = volume.minimum;
+        m_volumeMaximum = volume.maximum;
+    }
+    m_fillingVolume = true;
+    m_volumeSlider->setRange(m_volumeMinimum, m_volumeMaximum);
+    m_fillingVolume = false;
+    m_volumeSlider->setEnabled(m_volumeBound);
+}
+
+void CTagListenPanel::UpdateMembersFromControls()
+{
+    m_title = m_titleEdit->text();
+    m_artist = m_artistEdit->text();
+    m_album = m_albumEdit->text();
+    m_genreSelection = m_genreList->currentIndex();
+    // The speakers volume is written only when the user moves its slider, so a volume changed
+    // in the desktop's own mixer is never put back behind the user's back.
+}
+
+void CTagListenPanel::UpdateControlsFromMembers()
+{
+    m_titleEdit->setText(m_title);
+    m_artistEdit->setText(m_artist);
+    m_albumEdit->setText(m_album);
+    m_genreList->setCurrentIndex(m_genreSelection);
+    RefreshVolumeSlider();
+}
+
+void CTagListenPanel::RefreshVolumeSlider()
+{
+    OutputVolume volume;
+    const auto mixer = AudioBackend::Current()->CreateRecordMixer();
+    if (m_volumeBound && mixer && mixer->ReadOutputVolume(volume)) {
+        m_fillingVolume = true;
+        m_volumeSlider->setValue(m_volumeMaximum - volume.level);
+        m_fillingVolume = false;
+    }
+}
+
+bool CTagListenPanel::OnCommand(int commandId)
+{
+    const auto handler = m_handlers.find(commandId);
+    if (handler == m_handlers.end()) {
+        return false;
+    }
+    handler->second();
+    return true;
+}
+
+bool CTagListenPanel::event(QEvent* event)
+{
+    switch (static_cast<int>(event->type())) {
+    case AppEventType::kCommand:
+        OnCommand(int(static_cast<CAppEvent*>(event)->WParam()));
+        return true;
+    case AppEventType::kClipMode: {
+        const auto* report = static_cast<CAppEvent*>(event);
+        OnModeNotify(report->WParam(), int(report->LParam()));
+        return true;
+    }
+    case AppEventType::kClipPosition: {
+        const auto* report = static_cast<CAppEvent*>(event);
+        OnPositionNotify(report->WParam(), report->LParam());
+        return true;
+    }
+    case AppEventType::kListenSeek:
+        OnListenSeek(static_cast<CAppEvent*>(event)->LParam());
+        return true;
+    default:
+        return QWidget::event(event);
+    }
+}
+
+void CTagListenPanel::SetTagFile(const QString& name)
+{
+    if (name.isEmpty() || name == m_tagFile) {
+        return;
+    }
+    m_tagFile = name;
+    UpdateControlsFromMembers();
+    LoadTag();
+}
+
+void CTagListenPanel::LoadTag()
+{
+    UpdateMembersFromControls();
+    CId3v1Tag tag;
+    if (tag.LoadTag(m_tagFile, false)) {
+        m_title = DecodeTagText(WithoutLeadingSpace(tag.GetTitle()));
+        m_artist = DecodeTagText(WithoutLeadingSpace(tag.GetArtist()));
+        m_album = DecodeTagText(WithoutLeadingSpace(tag.GetAlbum()));
+        m_comment = tag.GetComment();
+        m_year = tag.GetYear();
+        m_genreSelection = tag.Genre() < GenreTable::kGenreCount ? tag.Genre() + 1 : kNoGenreEntry;
+    } else {
+        m_title.clear();
+        m_artist.clear();
+        m_album.clear();
+        m_comment.clear();
+        m_year.clear();
+        m_genreSelection = -1;
+    }
+    UpdateControlsFromMembers();
+}
+
+void CTagListenPanel::SaveTag()
+{
+    UpdateMembersFromControls();
+    if (m_tagFile.isEmpty()) {
+        return;
+    }
+    CId3v1Tag tag;
+    tag.SetTitle(EncodeTagText(m_title, kTextFieldBytes));
+    tag.SetArtist(EncodeTagText(m_artist, kTextFieldBytes));
+    tag.SetAlbum(EncodeTagText(m_album, kTextFieldBytes));
+    tag.SetComment(m_comment);
+    tag.SetYear(m_year);
+    tag.SetTrack(1);
+    tag.SetGenre(m_genreSelection >= 1 ? m_genreSelection - 1 : GenreTable::kNoGenre);
+    // A file deleted since it was selected is not created anew as a bare tag.
+    const bool written = QFileInfo(m_tagFile).isFile() && tag.WriteTag(m_tagFile, false);
+    if (!written) {
+        DialogSeams::MessageRequest request;
+        request.text = QString::fromLatin1(kWriteErrorText);
+        request.icon = QMessageBox::Warning;
+        DialogSeams::ShowMessage(this, request);
+    }
+    LoadTag();
+}
+
+void CTagListenPanel::RemoveTag()
+{
+    if (m_tagFile.isEmpty()) {
+        return;
+    }
+    DialogSeams::MessageRequest request;
+    request.text = QString::fromLatin1(kRemoveQuestion);
+    request.icon = QMessageBox::Warning;
+    request.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    if (DialogSeams::ShowMessage(this, request) != QMessageBox::Ok) {
+        return;
+    }
+    CId3v1Tag().WriteTag(m_tagFile, true);
+    LoadTag();
+}
+
+void CTagListenPanel::ListenSelected()
+{
+    m_listenFile = m_selectedFile ? m_selectedFile() : QString();
+    // Only the volume is refreshed here: text being typed into the tag fields stays.
+    RefreshVolumeSlider();
+    if (!m_listenFile.isEmpty()) {
+        m_playButton->SetHeldDown(true);
+    }
+    Play();
+}
+
+void CTagListenPanel::Play()
+{
+    m_listenFile = m_selectedFile ? m_selectedFile() : QString();
+    // Only the volume is refreshed here: text being typed into the tag fields stays.
+    RefreshVolumeSlider();
+    if (m_listenFile.isEmpty()) {
+        m_playButton->SetHeldDown(false);
+        return;
+    }
+    m_player.reset();
+    m_player = std::make_unique<CClipPlayer>(m_listenFile, this);
+    m_player->Play();
+    m_positionSlider->setRange(0, int(std::min<std::int64_t>(m_player->GetLength(), INT_MAX)));
+    m_playButton->setEnabled(false);
+    m_pauseButton->setEnabled(true);
+}
+
+void CTagListenPanel::Stop()
+{
+    if (!m_player) {
+        return;
+    }
+    m_player->Close();
+    m_playButton->setEnabled(true);
+    m_pauseButton->setEnabled(false);
+    m_pauseButton->SetHeldDown(false);
+    m_playButton->SetHeldDown(false);
+}
+
+void CTagListenPanel::SeekStart()
+{
+    if (!m_player) {
+        return;
+    }
+    m_player->SeekStart();
+    m_positionSlider->setValue(0);
+    m_playButton->setEnabled(false);
+}
+
+void CTagListenPanel::SeekEnd()
+{
+    if (!m_player) {
+        return;
+    }
+    m_player->SeekEnd();
+    m_positionSlider->setValue(m_positionSlider->maximum());
+}
+
+void CTagListenPanel::TogglePause()
+{
+    if (m_player) {
+        m_player->TogglePause();
+    }
+}
+
+bool CTagListenPanel::IsCurrentPlayer(std::intptr_t windowId) const
+{
+    // Reports of a player closed or replaced since they were posted are out of date.
+    return m_player && windowId != 0 && windowId == m_player->WindowId();
+}
+
+void CTagListenPanel::OnModeNotify(std::intptr_t windowId, int mode)
+{
+    if (!IsCurrentPlayer(windowId)) {
+        return;
+    }
+    m_playButton->setEnabled(true);
+    if (mode != CClipPlayer::kModeStopped) {
+        return;
+    }
+    if (CRecordSettings::Instance().PlayLoop()) {
+        m_player->Play();
+        return;
+    }
+    m_playButton->setEnabled(true);
+    m_pauseButton->setEnabled(false);
+    m_pauseButton->SetHeldDown(false);
+    m_playButton->SetHeldDown(false);
+}
+
+void CTagListenPanel::OnPositionNotify(std::intptr_t windowId, std::int64_t positionMs)
+{
+    // While the user holds the thumb, it and the time text follow the mouse, not the player.
+    if (m_busy != 0 || m_positionSlider->isSliderDown() || !IsCurrentPlayer(windowId)) {
+        return;
+    }
+    m_positionSlider->setValue(int(std::min<std::int64_t>(positionMs, INT_MAX)));
+    m_positionSlider->update();
+    ShowTime(positionMs);
+}
+
+void CTagListenPanel::OnPositionSliderAction(int action)
+{
+    m_busy = 1;
+    if (m_player) {
+        if (action == QAbstractSlider::SliderMove) {
+            ShowTime(m_positionSlider->sliderPosition());
+        } else if (action != QAbstractSlider::SliderNoAction) {
+            // Pages and keys end their move at once; a drag seeks when the thumb is let go.
+            CAppEvent::Post(this, AppEventType::kListenSeek, 0, m_positionSlider->sliderPosition());
+        }
+    }
+    m_busy = 0;
+    m_positionSlider->update();
+}
+
+void CTagListenPanel::OnListenSeek(std::int64_t positionMs)
+{
+    if (!m_player) {
+        return;
+    }
+    m_player->PlayFrom(positionMs);
+    ShowTime(positionMs);
+}
+
+void CTagListenPanel::OnVolumeSliderMoved(int position)
+{
+    if (m_fillingVolume || !m_volumeBound) {
+        return;
+    }
+    if (const auto mixer = AudioBackend::Current()->CreateRecordMixer()) {
+        mixer->SetOutputVolume(m_volumeMaximum - position);
+    }
+    m_volumeSlider->update();
+}
+
+void CTagListenPanel::ShowTime(std::int64_t positionMs)
+{
+    const std::int64_t length = m_player ? m_player->GetLength() : 0;
+    m_timeLabel->SetText(FormatTime(positionMs, length));
+}
