@@ -1,0 +1,564 @@
+#include "app/MainWindow.h"
+
+#include "KeyHook.h"
+#include "app/AboutDialog.h"
+#include "app/CaptionButtons.h"
+#include "app/CommandIds.h"
+#include "app/DesktopLauncher.h"
+#include "app/DialogSeams.h"
+#include "app/ElapsedTimeLabel.h"
+#include "app/PendingCommands.h"
+#include "app/RecordSettings.h"
+#include "app/RecordingsList.h"
+#include "controls/ControlId.h"
+#include "controls/DialogSkinning.h"
+#include "controls/MenuXP.h"
+#include "controls/SkinBackground.h"
+#include "controls/SkinButton.h"
+#include "platform/AppEvent.h"
+#include "record/RecordSourcePanel.h"
+#include "record/RecordingController.h"
+#include "tags/TagListenPanel.h"
+
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+namespace
+{
+constexpr int kClientWidth = 720;
+constexpr int kMargin = 8;
+constexpr int kTileId = 135;
+constexpr int kBandPictureId = 177;
+const QColor kBandColour(200, 200, 200);
+const QColor kMenuPanelColour(200, 200, 200);
+const QColor kTimePanelColour(225, 225, 225);
+const QColor kWaveformBackground(Qt::black);
+const QColor kWaveformPen(0, 255, 0);
+
+// The band: logo from the left, the menu bar after it, the time panel and the caption buttons.
+constexpr int kLogoWidth = 185;
+constexpr int kSlant = 10;
+constexpr int kMenuBarRightGap = 240;
+constexpr int kTimePanelLeftGap = 230;
+constexpr int kTimePanelRightGap = 45;
+constexpr int kTimeLabelRightGap = 55;
+
+// Below the band.
+constexpr int kWaveformHeight = 60;
+constexpr int kListWidth = 480;
+constexpr int kListHeight = 250;
+constexpr int kColumnGap = 8;
+constexpr int kSourcePanelHeight = 250;
+constexpr int kRecordFileLabelHeight = 18;
+constexpr int kRecordFileBoxHeight = 24;
+constexpr int kButtonRowGap = 9;
+constexpr int kButtonSpacing = 5;
+constexpr int kMainButtonWidth = 124;
+constexpr int kMainButtonHeight = 44;
+constexpr int kTagPanelFrameHeight = 130;
+// The tag panel toggle grows or shrinks the window by the frame's height and this much.
+constexpr int kTagPanelExtraHeight = 20;
+
+constexpr int kListTop = CMainWindow::kBandHeight + kWaveformHeight;
+constexpr int kRightColumnLeft = kMargin + kListWidth + kColumnGap;
+constexpr int kRightColumnWidth = kClientWidth - kRightColumnLeft - kMargin;
+constexpr int kButtonRowTop = kListTop + kListHeight + kButtonRowGap;
+constexpr int kTagPanelFrameTop = kButtonRowTop + kMainButtonHeight + kButtonRowGap + kMargin;
+// Built with the panel's room; set-up folds it away.
+constexpr int kFullClientHeight = kTagPanelFrameTop + kTagPanelFrameHeight + kMargin + 4;
+
+struct ButtonSkin
+{
+    int id;
+    const char* text;
+    int up;
+    int down;
+    bool latching;
+};
+
+constexpr ButtonSkin kRecordSkin{CommandId::kRecordButton, "Record", 138, 137, true};
+constexpr ButtonSkin kPauseSkin{CommandId::kPauseButton, "Pause", 139, 140, true};
+constexpr ButtonSkin kStopSkin{CommandId::kStopButton, "Stop", 141, 142, false};
+constexpr ButtonSkin kOptionSkin{CommandId::kOptionButton, "Option", 152, 155, false};
+constexpr ButtonSkin kPlaySkin{CommandId::kPlayButton, "Play", 154, 153, false};
+constexpr ButtonSkin kTagToggleSkin{CommandId::kTagEditToggleButton, "Open/Close Tag Edit", 178, 179, false};
+
+QImage LoadBitmap(int id)
+{
+    return QImage(QStringLiteral(":/bitmap/%1.png").arg(id));
+}
+} // namespace
+
+CMainWindow::CMainWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_controller(std::make_unique<CRecordingController>())
+    , m_tile(LoadBitmap(kTileId))
+    , m_band(LoadBitmap(kBandPictureId))
+{
+    ControlId::Set(this, kDialogId);
+    setWindowTitle(QLatin1String(kTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icon/%1.png").arg(kIconId)));
+    setFixedSize(kClientWidth, kFullClientHeight);
+
+    CreateControls();
+    SkinDialogControls(this);
+    CreateButtons();
+    BuildDispatcher();
+    ConnectController();
+    // Folded away until the user asks for it.
+    ToggleTagPanel(true);
+    m_controller->SetScheduleActive(true);
+    SetKeyHook(this);
+    // What an interrupted run left unfinished is filed (and listed) now.
+    m_controller->RecoverOrphanedRecordings();
+}
+
+CMainWindow::~CMainWindow()
+{
+    Shutdown();
+}
+
+void CMainWindow::Shutdown()
+{
+    if (m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    m_controller->Stop();
+    m_list->SaveToSettings(CRecordSettings::Instance());
+    m_controller->SetScheduleActive(false);
+    FreeKeyHook();
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event)
+{
+    // The window closes only through Exit and the close button, which end the application.
+    event->ignore();
+    emit quitRequested();
+}
+
+// --- controls
+
+void CMainWindow::CreateControls()
+{
+    m_elapsedLabel = new CElapsedTimeLabel(this, true);
+    m_elapsedLabel->setGeometry(QRect(QPoint(kClientWidth - kTimePanelLeftGap, 0),
+                                      QPoint(kClientWidth - kTimeLabelRightGap - 1, kBandHeight - 1)));
+    m_list = new CRecordingsList(this);
+    ControlId::Set(m_list, MainControlId::kRecordingsList);
+    m_list->setGeometry(kMargin, kListTop, kListWidth, kListHeight);
+    QElapsedTimer fill;
+    fill.start();
+    m_list->FillFromSettings(CRecordSettings::Instance());
+    m_listFillMs = fill.elapsed();
+    m_listFillCount = int(CRecordSettings::Instance().Recordings().size());
+
+    auto* menuBar = new CMenuXP(this);
+    ControlId::Set(menuBar, MainControlId::kMenuBar);
+    menuBar->setGeometry(kLogoWidth, 0, kClientWidth - kMenuBarRightGap - kLogoWidth, kBandHeight);
+    menuBar->SetMenu(Menus::MainMenu());
+    menuBar->SetCommandTarget(this);
+    MenuItemQueries queries;
+    queries.isChecked = [](int id) { return id == CommandId::kPlayLoop && CRecordSettings::Instance().PlayLoop(); };
+    menuBar->SetItemQueries(std::move(queries));
+
+    m_captionButtons = new CCaptionButtons(this);
+    connect(m_captionButtons, &CCaptionButtons::closeClicked, this, &CMainWindow::quitRequested);
+    connect(m_captionButtons, &CCaptionButtons::minimizeClicked, this, &QWidget::showMinimized);
+
+    m_sourcePanel = new CRecordSourcePanel(this);
+    m_sourcePanel->setGeometry(kRightColumnLeft, kBandHeight + kMargin, kRightColumnWidth,
+                               kSourcePanelHeight - kMargin);
+    m_sourcePanel->Bind();
+
+    const int boxTop = kBandHeight + kSourcePanelHeight + kMargin;
+    auto* recordFileLabel = new QLabel(QStringLiteral("Record File"), this);
+    recordFileLabel->setGeometry(kRightColumnLeft, boxTop, kRightColumnWidth, kRecordFileLabelHeight);
+    m_recordFileBox = new QLineEdit(this);
+    ControlId::Set(m_recordFileBox, kRecordFileBoxId);
+    m_recordFileBox->setGeometry(kRightColumnLeft, boxTop + kRecordFileLabelHeight, kRightColumnWidth,
+                                 kRecordFileBoxHeight);
+    connect(m_recordFileBox, &QLineEdit::textEdited, m_controller.get(), &CRecordingController::SetRecordFileText);
+    connect(m_controller.get(), &CRecordingController::recordFileTextChanged, m_recordFileBox,
+            [this](const QString& text) {
+                if (m_recordFileBox->text() != text) {
+                    m_recordFileBox->setText(text);
+                }
+            });
+
+    m_tagPanelFrame = new QFrame(this);
+    ControlId::Set(m_tagPanelFrame, MainControlId::kTagPanelFrame);
+    m_tagPanelFrame->setGeometry(kMargin, kTagPanelFrameTop, kClientWidth - 2 * kMargin, kTagPanelFrameHeight);
+    // Only a placeholder: the tag panel takes its place.
+    m_tagPanelFrame->hide();
+    m_tagPanel = new CTagListenPanel(this);
+    m_tagPanel->setGeometry(m_tagPanelFrame->geometry());
+    // Shown in the window as built; set-up then folds it away with the toggle.
+    m_tagPanel->show();
+    m_tagPanel->SetSelectedFileProvider([this] { return m_list->SelectedPath(); });
+    connect(m_list, &CRecordingsList::selectedPathChanged, m_tagPanel, &CTagListenPanel::SetTagFile);
+}
+
+void CMainWindow::CreateButtons()
+{
+    const auto make = [this](const ButtonSkin& skin) {
+        auto* button = new CSkinButton(this);
+        ControlId::Set(button, skin.id);
+        button->setText(QLatin1String(skin.text));
+        button->LoadSkin(skin.up, skin.down);
+        button->SetToggleMode(skin.latching);
+        const int id = skin.id;
+        connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+        return button;
+    };
+    m_recordButton = make(kRecordSkin);
+    m_pauseButton = make(kPauseSkin);
+    m_stopButton = make(kStopSkin);
+    m_optionButton = make(kOptionSkin);
+    m_playButton = make(kPlaySkin);
+    m_tagToggleButton = make(kTagToggleSkin);
+
+    int left = kMargin;
+    for (CSkinButton* button : {m_recordButton, m_pauseButton, m_stopButton, m_optionButton, m_playButton}) {
+        button->setGeometry(left, kButtonRowTop, kMainButtonWidth, kMainButtonHeight);
+        left += kMainButtonWidth + kButtonSpacing;
+    }
+    m_tagToggleButton->move(kClientWidth - kMargin - m_tagToggleButton->width(), kButtonRowTop);
+    m_pauseButton->setEnabled(false);
+}
+
+// --- commands
+
+void CMainWindow::Route(std::initializer_list<int> ids, Handler handler)
+{
+    for (const int id : ids) {
+        m_handlers[id] = handler;
+    }
+}
+
+void CMainWindow::BuildDispatcher()
+{
+    using namespace CommandId;
+    Route({kRecordButton}, [this] { RecordFromButton(); });
+    Route({kRecord}, [this] { RecordFromMenu(); });
+    Route({kPauseButton, kPause}, [this] { TogglePause(); });
+    Route({kStopButton, kStop}, [this] { StopRecording(); });
+    Route({kPlayButton}, [this] { PlaySelected(); });
+    Route({kTagEditToggleButton}, [this] { ToggleTagPanel(true); });
+    Route({kExit}, [this] { emit quitRequested(); });
+    Route({kPlayLoop}, [this] { TogglePlayLoop(); });
+    Route({kVolumeControl}, [this] { CDesktopLauncher::StartVolumeControl(this); });
+    Route({kSystemSetting}, [this] { CDesktopLauncher::StartSoundSettings(this); });
+    Route({kHelp}, [this] { CDesktopLauncher::OpenHelp(this); });
+    Route({kHomepage}, [this] { CDesktopLauncher::OpenHomepage(this); });
+    Route({kSupport}, [this] { CDesktopLauncher::OpenSupportMail(this); });
+    Route({kAbout}, [this] { ShowAbout(); });
+}
+
+bool CMainWindow::OnCommand(int commandId)
+{
+    const auto handler = m_handlers.find(commandId);
+    if (handler != m_handlers.end()) {
+        handler->second();
+        return true;
+    }
+    if (CRecordingsList::IsListCommand(commandId)) {
+        return m_list->HandleCommand(commandId);
+    }
+    if (commandId >= CommandId::kFirstSourceRadio && commandId <= CommandId::kLastSourceRadio) {
+        SelectRecordSource(commandId - CommandId::kFirstSourceRadio);
+        return true;
+    }
+    return PendingCommands::Report(commandId, this);
+}
+
+bool CMainWindow::event(QEvent* event)
+{
+    const int type = int(event->type());
+    if (type == AppEventType::kCommand) {
+        if (const auto* command = dynamic_cast<const CAppEvent*>(event)) {
+            OnCommand(int(command->WParam()));
+        }
+        return true;
+    }
+    if (type == AppEventType::kSilenceNewFile) {
+        m_controller->ContinueInNewFile();
+        return true;
+    }
+    if (type == AppEventType::kSourceSelected) {
+        ReapplyRecordSource();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CMainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter and Escape do nothing here: the window ends only through Exit and close.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// --- recording
+
+void CMainWindow::ConnectController()
+{
+    CRecordingController* controller = m_controller.get();
+    connect(controller, &CRecordingController::recordingStarted, this, &CMainWindow::OnRecordingStarted);
+    connect(controller, &CRecordingController::recordingStopped, this, &CMainWindow::OnRecordingStopped);
+    connect(controller, &CRecordingController::pausedChanged, this, &CMainWindow::OnPausedChanged);
+    connect(controller, &CRecordingController::elapsedTextChanged, this, &CMainWindow::OnElapsedTextChanged);
+    connect(controller, &CRecordingController::waveformChanged, this, [this] { update(WaveformRect()); });
+    connect(controller, &CRecordingController::recordingFiled, m_list, &CRecordingsList::AddFile);
+    connect(controller, &CRecordingController::scheduledStartDue, this, [this] { m_recordButton->SetHeldDown(true); });
+    connect(controller, &CRecordingController::messageToShow, this,
+            [this](const QString& text) { DialogSeams::ShowMessage(this, text, QMessageBox::Warning); });
+}
+
+void CMainWindow::RecordFromButton()
+{
+    // Capture records from the source the panel shows checked, whatever changed it meanwhile.
+    ReapplyRecordSource();
+    m_controller->Record();
+    // A start that found no free name leaves nothing running; the button must not say otherwise.
+    m_recordButton->SetHeldDown(m_controller->IsRecording());
+}
+
+void CMainWindow::RecordFromMenu()
+{
+    m_recordButton->SetHeldDown(true);
+    RecordFromButton();
+}
+
+void CMainWindow::TogglePause()
+{
+    m_controller->TogglePause();
+    // The button flipped its own look on a click; the state decides what it shows.
+    m_pauseButton->SetHeldDown(m_controller->IsRecording() && m_controller->IsPaused());
+}
+
+void CMainWindow::StopRecording()
+{
+    m_controller->Stop();
+    setWindowTitle(QLatin1String(kTitle));
+}
+
+void CMainWindow::OnRecordingStarted()
+{
+    m_recordButton->setEnabled(false);
+    m_pauseButton->setEnabled(true);
+    if (!m_controller->StartFailureText().isEmpty()) {
+        // Told after the start has run its course, so the stop does not run inside it.
+        QMetaObject::invokeMethod(this, &CMainWindow::ReportStartFailure, Qt::QueuedConnection);
+    }
+}
+
+void CMainWindow::ReportStartFailure()
+{
+    const QString reason = m_controller->StartFailureText();
+    if (!m_controller->IsRecording() || reason.isEmpty()) {
+        return;
+    }
+    // A recording that never started is not shown as running: it stops (nothing is filed)
+    // and the user hears why.
+    StopRecording();
+    if (m_reportingStartFailure) {
+        return;
+    }
+    m_reportingStartFailure = true;
+    DialogSeams::ShowMessage(this, QStringLiteral("The recording could not start: %1.").arg(reason),
+                             QMessageBox::Warning);
+    m_reportingStartFailure = false;
+}
+
+void CMainWindow::OnRecordingStopped()
+{
+    m_recordButton->SetHeldDown(false);
+    m_recordButton->setEnabled(true);
+    m_pauseButton->setEnabled(false);
+    m_pauseButton->SetHeldDown(false);
+    m_pauseButton->setText(m_controller->PauseCaption());
+    update(WaveformRect());
+}
+
+void CMainWindow::OnPausedChanged(bool paused)
+{
+    m_pauseButton->SetHeldDown(paused);
+    m_pauseButton->setText(m_controller->PauseCaption());
+}
+
+void CMainWindow::OnElapsedTextChanged(const QString& text)
+{
+    m_elapsedLabel->SetText(text);
+    if (isMinimized()) {
+        setWindowTitle(text);
+    }
+}
+
+// --- panels and tools
+
+bool CMainWindow::IsTagPanelShown() const
+{
+    return !m_tagPanel->isHidden();
+}
+
+void CMainWindow::ToggleTagPanel(bool allowHide)
+{
+    const int change = m_tagPanelFrame->height() + kTagPanelExtraHeight;
+    if (m_tagPanel->isHidden()) {
+        setFixedSize(width(), height() + change);
+        m_tagPanel->show();
+    } else if (allowHide) {
+        m_tagPanel->hide();
+        setFixedSize(width(), height() - change);
+    }
+}
+
+void CMainWindow::PlaySelected()
+{
+    m_tagPanel->ListenSelected();
+    ToggleTagPanel(false);
+}
+
+void CMainWindow::TogglePlayLoop()
+{
+    CRecordSettings& settings = CRecordSettings::Instance();
+    settings.SetPlayLoop(!settings.PlayLoop());
+}
+
+void CMainWindow::ShowAbout()
+{
+    auto* about = new CAboutDialog(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void CMainWindow::SelectRecordSource(int index)
+{
+    m_sourcePanel->SelectSource(index);
+}
+
+void CMainWindow::ReapplyRecordSource()
+{
+    if (m_sourcePanel->SourceCount() > 0) {
+        m_sourcePanel->SelectSource(m_sourcePanel->SelectedIndex());
+    }
+}
+
+// --- painting and dragging
+
+QRect CMainWindow::WaveformRect() const
+{
+    return QRect(kMargin, kBandHeight, kListWidth, kListTop - kBandHeight);
+}
+
+QPolygon CMainWindow::LeftDragArea() const
+{
+    return QPolygon(
+        {QPoint(0, kBandHeight), QPoint(0, 0), QPoint(kLogoWidth, 0), QPoint(kLogoWidth - kSlant, kBandHeight)});
+}
+
+QPolygon CMainWindow::RightDragArea() const
+{
+    const int right = width();
+    return QPolygon({QPoint(right - kMenuBarRightGap, kBandHeight), QPoint(right - kTimePanelLeftGap, 0),
+                     QPoint(right, 0), QPoint(right, kBandHeight)});
+}
+
+bool CMainWindow::IsDragPoint(const QPoint& point) const
+{
+    if (LeftDragArea().containsPoint(point, Qt::OddEvenFill)) {
+        return true;
+    }
+    return RightDragArea().containsPoint(point, Qt::OddEvenFill) &&
+           m_captionButtons->ButtonAt(point) == CCaptionButtons::kNone;
+}
+
+void CMainWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && IsDragPoint(event->position().toPoint()) && windowHandle()) {
+        windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CMainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_captionButtons->PlaceInOwner();
+    RebuildBackground();
+}
+
+void CMainWindow::RebuildBackground()
+{
+    if (m_tile.isNull()) {
+        return;
+    }
+    // The skin under every control: the tile repeated from the top-left corner in whole tiles.
+    QImage background(size(), QImage::Format_RGB32);
+    QPainter painter(&background);
+    painter.drawTiledPixmap(background.rect(), QPixmap::fromImage(m_tile));
+    painter.end();
+    m_background = background;
+    SkinBackground::Publish(this, m_background);
+}
+
+void CMainWindow::PaintBand(QPainter& painter) const
+{
+    const int right = width();
+    painter.fillRect(QRect(0, 0, right, kBandHeight), kBandColour);
+    if (!m_band.isNull()) {
+        painter.drawImage(QPoint(0, 0), m_band);
+    }
+    const auto slantedPanel = [&](int left, int panelRight, const QColor& colour) {
+        const QPolygon panel({QPoint(panelRight - kSlant, kBandHeight), QPoint(panelRight, 0), QPoint(left, 0),
+                              QPoint(left - kSlant, kBandHeight)});
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawPolygon(panel);
+    };
+    slantedPanel(kLogoWidth, right - kTimePanelLeftGap, kMenuPanelColour);
+    slantedPanel(right - kTimePanelLeftGap, right - kTimePanelRightGap, kTimePanelColour);
+}
+
+void CMainWindow::PaintWaveform(QPainter& painter) const
+{
+    const QRect area = WaveformRect();
+    painter.fillRect(area, kWaveformBackground);
+    const std::vector<QPoint> points = m_controller->WaveformPolyline(area);
+    if (points.size() < 2) {
+        return;
+    }
+    painter.setClipRect(area);
+    painter.setPen(QPen(kWaveformPen, 1));
+    painter.drawPolyline(points.data(), int(points.size()));
+    painter.setClipping(false);
+}
+
+void CMainWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_background.isNull()) {
+        painter.drawImage(QPoint(0, 0), m_background);
+        PaintBand(painter);
+    }
+    PaintWaveform(painter);
+    painter.end();
+    if (!m_painted) {
+        m_painted = true;
+        emit firstPainted();
+    }
+}
