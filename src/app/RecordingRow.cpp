@@ -21,14 +21,14 @@ QString RecordingRow::FullPath() const
 
 namespace RecordingRows
 {
-std::optional<RecordingRow> Read(const QString& path)
+std::optional<RecordingRow> Read(const QString& path, bool withTime)
 {
     if (path.isEmpty()) {
         return std::nullopt;
     }
     const QString absolute = QFileInfo(path).isRelative() ? QFileInfo(path).absoluteFilePath() : path;
     CId3v1Tag tag;
-    if (!tag.LoadTag(absolute, true)) {
+    if (!tag.LoadTag(absolute, withTime)) {
         return std::nullopt;
     }
     RecordingRow row;
@@ -36,7 +36,9 @@ std::optional<RecordingRow> Read(const QString& path)
     row.folder = RecordingNames::DirectoryPart(absolute);
     row.folder.chop(1); // the separator itself belongs to neither column
     row.sizeText = SizeText(QFileInfo(absolute).size());
-    row.timeText = FormatMinSec(tag.Duration());
+    if (withTime) {
+        row.timeText = FormatMinSec(tag.Duration());
+    }
     return row;
 }
 

@@ -23,9 +23,10 @@ namespace RecordingRows
 constexpr int kColumnCount = 4;
 constexpr qint64 kBytesPerKilobyte = 1024;
 
-// The row for a file, with its exact playing time; nothing when the file cannot be read.
+// The row for a file, with its exact playing time unless `withTime` is false (the time text is
+// then empty); nothing when the file cannot be read.
 // A relative path is taken from the current folder, since the list outlives it.
-std::optional<RecordingRow> Read(const QString& path);
+std::optional<RecordingRow> Read(const QString& path, bool withTime = true);
 
 QString SizeText(qint64 bytes);
 // folder + "/" + name: a file in the root folder has an empty folder text.

@@ -11,8 +11,10 @@
 #include "record/RecordingNames.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QResizeEvent>
+#include <QSet>
 
 namespace
 {
@@ -66,8 +68,59 @@ bool CRecordingsList::AddFile(const QString& path)
 void CRecordingsList::FillFromSettings(const CRecordSettings& settings)
 {
     const QStringList paths = settings.Recordings();
-    for (const QString& path : paths) {
-        AddFile(path);
+    if (RowCount() > 0) {
+        for (const QString& path : paths) {
+            AddFile(path);
+        }
+        return;
+    }
+    // A path stored twice keeps its last place, as adding it again would have given it.
+    QStringList unique;
+    QSet<QString> seen;
+    for (auto path = paths.crbegin(); path != paths.crend(); ++path) {
+        const QString absolute = QFileInfo(*path).isRelative() ? QFileInfo(*path).absoluteFilePath() : *path;
+        if (!seen.contains(absolute)) {
+            seen.insert(absolute);
+            unique.prepend(absolute);
+        }
+    }
+    QStringList shown;
+    for (const QString& path : unique) {
+        if (const std::optional<RecordingRow> recording = RecordingRows::Read(path, false)) {
+            AppendRow(recording->Texts());
+            shown << recording->FullPath();
+        }
+    }
+    viewport()->update();
+    m_timeReader = std::make_unique<CRecordingTimeReader>(
+        shown, this, [this](const CRecordingTimeReader::TimeBatch& batch) { ApplyTimes(batch); });
+}
+
+bool CRecordingsList::TimesPending() const
+{
+    for (int row = 0; row < RowCount(); ++row) {
+        if (Text(row, kTimeColumn).isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CRecordingsList::ApplyTimes(const CRecordingTimeReader::TimeBatch& batch)
+{
+    QHash<QString, QString> times;
+    for (const auto& [path, time] : batch) {
+        times.insert(path, time);
+    }
+    // Rows may have moved, been renamed or removed meanwhile: match them by their path.
+    for (int row = 0; row < RowCount(); ++row) {
+        if (!Text(row, kTimeColumn).isEmpty()) {
+            continue;
+        }
+        const auto time = times.constFind(RecordingRows::JoinPath(Text(row, kFolderColumn), Text(row, kNameColumn)));
+        if (time != times.constEnd()) {
+            SetText(row, kTimeColumn, *time);
+        }
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/RecordingTimeReader.h"
 #include "controls/DragDropListCtrl.h"
 
 #include <QStringList>
+#include <memory>
 
 class CRecordSettings;
 namespace RecordingFiles
@@ -33,6 +35,8 @@ public:
     bool AddFile(const QString& path);
     // Start-up fill: the settings' recordings in stored order; files now missing are dropped.
     void FillFromSettings(const CRecordSettings& settings);
+    // True while some row's playing time is still being read after the start-up fill.
+    bool TimesPending() const;
     // Exit: the settings' recordings become the rows' paths, top to bottom.
     void SaveToSettings(CRecordSettings& settings) const;
 
@@ -78,4 +82,7 @@ private:
     bool RenameRow(int row, const QString& newName);
     void ReportFileError(const RecordingFiles::FileResult& result);
     void NotifySelectedPath();
+    void ApplyTimes(const CRecordingTimeReader::TimeBatch& batch);
+
+    std::unique_ptr<CRecordingTimeReader> m_timeReader;
 };

@@ -193,6 +193,9 @@ TEST_F(RecordingsListTest, RestartKeepsTheOrderMinusFilesDeletedMeanwhile)
     QStringList restored;
     restarted.AllPaths(restored);
     EXPECT_EQ(restored, QStringList({paths[0], paths[1]}));
+    // The times are read behind the shown rows and land on the right ones.
+    QTRY_VERIFY_WITH_TIMEOUT(!restarted.TimesPending(), 10000);
+    EXPECT_EQ(restarted.Text(0, CRecordingsList::kTimeColumn), m_list->Text(0, CRecordingsList::kTimeColumn));
 }
 
 TEST_F(RecordingsListTest, RenameThroughDialogAddsMp3AndInPlaceEditKeepsTheTextAsTyped)
