@@ -8,10 +8,101 @@
 #include <numbers>
 #include <unistd.h>
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SORVANE_TEST_UNDER_TSAN 1
+#endif
+#endif
+
+#ifdef SORVANE_TEST_UNDER_TSAN
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+
+namespace
+{
+// ThreadSanitizer cannot follow the raw clone() QProcess starts children with, so sanitized test
+// runs start peer tools with a plain fork and exec.
+TestSupport::ToolResult RunToolForked(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    TestSupport::ToolResult result;
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+        return result;
+    }
+    std::vector<QByteArray> argumentBytes{program.toLocal8Bit()};
+    for (const QString& argument : arguments) {
+        argumentBytes.push_back(argument.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& bytes : argumentBytes) {
+        argv.push_back(bytes.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errPipe[1], STDERR_FILENO);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    QByteArray* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    bool timedOut = false;
+    while (open > 0 && !timedOut) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        timedOut = left.count() <= 0 || poll(fds, 2, int(left.count())) == 0;
+        for (int i = 0; i < 2 && !timedOut; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP)) != 0) {
+                char buffer[65536];
+                const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+                if (got > 0) {
+                    sinks[i]->append(buffer, got);
+                } else {
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
+            }
+        }
+    }
+    for (const pollfd& fd : fds) {
+        if (fd.fd >= 0) {
+            close(fd.fd);
+        }
+    }
+    if (child < 0) {
+        return result;
+    }
+    if (timedOut) {
+        kill(child, SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!timedOut && WIFEXITED(status) && WEXITSTATUS(status) != 127) {
+        result.exitCode = WEXITSTATUS(status);
+    }
+    return result;
+}
+} // namespace
+#endif
+
 namespace TestSupport
 {
 ToolResult RunTool(const QString& program, const QStringList& arguments, int timeoutMs)
 {
+#ifdef SORVANE_TEST_UNDER_TSAN
+    return RunToolForked(program, arguments, timeoutMs);
+#endif
     ToolResult result;
     QProcess process;
     process.start(program, arguments);
