@@ -13,6 +13,9 @@ namespace
 const QString kClientName = QStringLiteral("Sorvane");
 constexpr const char* kStreamName = "Sorvane recording";
 constexpr std::uint32_t kServerDefault = static_cast<std::uint32_t>(-1);
+// Buffers per server fragment: each wake-up of the capture thread then carries about a tenth of
+// a second, often enough for the level and live waveform and far cheaper than one per buffer.
+constexpr std::uint32_t kBuffersPerFragment = 4;
 } // namespace
 
 CPulseCapture::CPulseCapture(QString server)
@@ -97,8 +100,7 @@ bool CPulseCapture::ConnectStream(const PcmFormat& format, std::size_t bufferByt
     attributes.tlength = kServerDefault;
     attributes.prebuf = kServerDefault;
     attributes.minreq = kServerDefault;
-    // About one buffer per fragment keeps the buffers arriving evenly rather than in bursts.
-    attributes.fragsize = static_cast<std::uint32_t>(bufferBytes);
+    attributes.fragsize = static_cast<std::uint32_t>(bufferBytes) * kBuffersPerFragment;
     // The default source at connect time; a stream without a fixed device follows a later change.
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
     if (pa_stream_connect_record(m_stream.Get(), nullptr, &attributes, flags) < 0) {
