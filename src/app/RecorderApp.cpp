@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/RecordSettings.h"
 #include "app/WidgetClassRegistry.h"
+#include "controls/EditCtrl.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -51,7 +52,7 @@ int CRecorderApp::Run()
     CWidgetClassRegistry& classes = CWidgetClassRegistry::Instance();
     classes.Register(QLatin1String(CWidgetClassRegistry::kWaveEditClass));
     CRecordSettings::Instance();
-    classes.Register(QLatin1String(CWidgetClassRegistry::kSpinEditClass));
+    classes.Register(QLatin1String(CWidgetClassRegistry::kSpinEditClass), &CEditCtrl::Create);
     // 5. Skins need true colour.
     ColourDepthCheck::Run(QGuiApplication::primaryScreen());
 
