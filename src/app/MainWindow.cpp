@@ -16,8 +16,11 @@
 #include "controls/SkinBackground.h"
 #include "controls/SkinButton.h"
 #include "platform/AppEvent.h"
+#include "record/RecordFormatDialog.h"
 #include "record/RecordSourcePanel.h"
 #include "record/RecordingController.h"
+#include "record/TimeRecordSetupDialog.h"
+#include "record/VoiceActivationDialog.h"
 #include "tags/TagListenPanel.h"
 
 #include <QCloseEvent>
@@ -261,6 +264,9 @@ void CMainWindow::BuildDispatcher()
     Route({kHomepage}, [this] { CDesktopLauncher::OpenHomepage(this); });
     Route({kSupport}, [this] { CDesktopLauncher::OpenSupportMail(this); });
     Route({kAbout}, [this] { ShowAbout(); });
+    Route({kOptionButton, kFormatSetup}, [this] { RunFormatSetup(); });
+    Route({kSilenceDetector}, [this] { CVoiceActivationDialog::Run(this); });
+    Route({kTimeRecordSetup}, [this] { CTimeRecordSetupDialog::Run(this); });
 }
 
 bool CMainWindow::OnCommand(int commandId)
@@ -435,6 +441,15 @@ void CMainWindow::TogglePlayLoop()
 {
     CRecordSettings& settings = CRecordSettings::Instance();
     settings.SetPlayLoop(!settings.PlayLoop());
+}
+
+void CMainWindow::RunFormatSetup()
+{
+    if (CRecordFormatDialog::Run(this)) {
+        // Another device may have been chosen: fill the source rows again and apply the level.
+        m_sourcePanel->Rebind();
+        update();
+    }
 }
 
 void CMainWindow::ShowAbout()

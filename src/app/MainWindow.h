@@ -95,6 +95,7 @@ private:
     void PlaySelected();
     void TogglePlayLoop();
     void ShowAbout();
+    void RunFormatSetup();
     void SelectRecordSource(int index);
     void ReapplyRecordSource();
 

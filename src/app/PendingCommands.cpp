@@ -22,10 +22,6 @@ constexpr std::array kPending{
     PendingCommand{CommandId::kSplit, "Splitting MP3 files"},
     PendingCommand{CommandId::kWavToMp3, "Converting WAV files to MP3"},
     PendingCommand{CommandId::kMp3ToWav, "Converting MP3 files to WAV"},
-    PendingCommand{CommandId::kSilenceDetector, "The silence detector setup"},
-    PendingCommand{CommandId::kFormatSetup, "The record and convert format setup"},
-    PendingCommand{CommandId::kOptionButton, "The record and convert format setup"},
-    PendingCommand{CommandId::kTimeRecordSetup, "The timed recording setup"},
 };
 
 const PendingCommand* Find(int commandId)

@@ -96,8 +96,8 @@ TEST_F(MainWindowTest, RoutesEveryCommandById)
     EXPECT_TRUE(CRecordSettings::Instance().PlayLoop());
 
     // The features of later versions say so plainly, one message each.
-    const std::vector<int> pending{CommandId::kChangeBitrate, CommandId::kSplit, CommandId::kTimeRecordSetup,
-                                   CommandId::kOptionButton};
+    const std::vector<int> pending{CommandId::kChangeBitrate, CommandId::kSplit, CommandId::kCutAndPlay,
+                                   CommandId::kLoadPlayerFiles};
     for (const int id : pending) {
         CAppEvent::Send(&window, AppEventType::kCommand, id);
     }

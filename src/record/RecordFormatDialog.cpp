@@ -1,0 +1,174 @@
+#include "record/RecordFormatDialog.h"
+
+#include "app/RecordFormat.h"
+#include "app/RecordSettings.h"
+#include "controls/ControlId.h"
+#include "controls/DialogSkinning.h"
+#include "controls/FolderBrowserSeam.h"
+#include "platform/audio/AudioBackend.h"
+#include "record/MixerState.h"
+#include "record/RecordSizeEstimate.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace
+{
+constexpr int kMonoChannels = 1;
+constexpr int kStereoChannels = 2;
+constexpr int kMinimumFolderWidth = 260;
+
+QStringList CaptureDeviceNames()
+{
+    const std::unique_ptr<RecordMixer> mixer = AudioBackend::Current()->CreateRecordMixer();
+    return mixer ? mixer->CaptureDeviceNames() : QStringList();
+}
+} // namespace
+
+CRecordFormatDialog::CRecordFormatDialog(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Record and Convert Targer File Format Setup"));
+    ControlId::Set(this, kDialogId);
+    CreateControls();
+    SkinDialogControls(this);
+    LoadFromSettings();
+}
+
+bool CRecordFormatDialog::Run(QWidget* parent)
+{
+    CRecordFormatDialog dialog(parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void CRecordFormatDialog::CreateControls()
+{
+    m_deviceList = new QComboBox(this);
+    ControlId::Set(m_deviceList, kDeviceListId);
+
+    auto* channelGroup = new QGroupBox(QStringLiteral("Channle"), this);
+    m_mono = new QRadioButton(QStringLiteral("Mono"), channelGroup);
+    m_stereo = new QRadioButton(QStringLiteral("Stereo"), channelGroup);
+    ControlId::Set(m_mono, kMonoId);
+    ControlId::Set(m_stereo, kStereoId);
+    auto* channelLayout = new QHBoxLayout(channelGroup);
+    channelLayout->addWidget(m_mono);
+    channelLayout->addWidget(m_stereo);
+
+    m_sampleRateList = new QComboBox(this);
+    ControlId::Set(m_sampleRateList, kSampleRateListId);
+    for (const std::uint32_t rate : SampleRateTable) {
+        m_sampleRateList->addItem(QString::asprintf("%d Hz", int(rate)));
+    }
+
+    m_bitrateList = new QComboBox(this);
+    ControlId::Set(m_bitrateList, kBitrateListId);
+    for (const int kbps : BitrateTable) {
+        m_bitrateList->addItem(QString::asprintf("%d kbps", kbps));
+    }
+
+    m_estimate = new QLineEdit(this);
+    m_estimate->setReadOnly(true);
+    ControlId::Set(m_estimate, kEstimateId);
+
+    m_saveDirectory = new QLineEdit(this);
+    m_saveDirectory->setMinimumWidth(kMinimumFolderWidth);
+    ControlId::Set(m_saveDirectory, kSaveDirectoryId);
+    auto* browseButton = new QPushButton(QStringLiteral("..."), this);
+    ControlId::Set(browseButton, kBrowseButtonId);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ControlId::Set(buttons->button(QDialogButtonBox::Ok), kOkButtonId);
+    ControlId::Set(buttons->button(QDialogButtonBox::Cancel), kCancelButtonId);
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    grid->addWidget(new QLabel(QStringLiteral("Record device"), this), row, 0);
+    grid->addWidget(m_deviceList, row++, 1, 1, 2);
+    grid->addWidget(channelGroup, row++, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Sample Rate"), this), row, 0);
+    grid->addWidget(m_sampleRateList, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Data  Rate"), this), row, 0);
+    grid->addWidget(m_bitrateList, row, 1);
+    grid->addWidget(m_estimate, row++, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Save Directory"), this), row, 0);
+    grid->addWidget(m_saveDirectory, row, 1);
+    grid->addWidget(browseButton, row++, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(buttons);
+
+    connect(m_bitrateList, &QComboBox::currentIndexChanged, this, &CRecordFormatDialog::UpdateEstimate);
+    connect(m_sampleRateList, &QComboBox::currentIndexChanged, this, &CRecordFormatDialog::UpdateEstimate);
+    connect(m_mono, &QRadioButton::toggled, this, &CRecordFormatDialog::UpdateEstimate);
+    connect(browseButton, &QPushButton::clicked, this, &CRecordFormatDialog::BrowseForFolder);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void CRecordFormatDialog::LoadFromSettings()
+{
+    const CRecordSettings& settings = CRecordSettings::Instance();
+    const bool mono = settings.Format().channels == kMonoChannels;
+    m_mono->setChecked(mono);
+    m_stereo->setChecked(!mono);
+    m_sampleRateList->setCurrentIndex(settings.SampleRateIndex());
+    m_bitrateList->setCurrentIndex(settings.BitrateIndex());
+    m_saveDirectory->setText(settings.SaveDirectory());
+
+    m_deviceList->clear();
+    m_deviceList->addItems(CaptureDeviceNames());
+    const int device = MixerState::deviceNumber.load();
+    m_deviceList->setCurrentIndex(device < m_deviceList->count() ? device : -1);
+    UpdateEstimate();
+}
+
+void CRecordFormatDialog::UpdateEstimate()
+{
+    const int position = m_bitrateList->currentIndex();
+    if (position < 0 || position >= int(BitrateTable.size())) {
+        m_estimate->clear();
+        return;
+    }
+    m_estimate->setText(RecordSizeEstimate::Text(BitrateTable[std::size_t(position)]));
+}
+
+void CRecordFormatDialog::BrowseForFolder()
+{
+    // The browser's full-size buffer: a folder cut short at some fixed length would name another
+    // folder, so a long path is taken whole.
+    QString folder;
+    if (FolderBrowserSeam::BrowseForFolder(this, QStringLiteral("Record File Path"), QStringLiteral("Blar blar..."),
+                                           folder)) {
+        m_saveDirectory->setText(folder);
+    }
+}
+
+void CRecordFormatDialog::accept()
+{
+    CRecordSettings& settings = CRecordSettings::Instance();
+    settings.SetChannels(m_mono->isChecked() ? kMonoChannels : kStereoChannels);
+    const int bitratePosition = m_bitrateList->currentIndex();
+    if (bitratePosition >= 0) {
+        settings.SetBitrateIndex(bitratePosition);
+    }
+    const int ratePosition = m_sampleRateList->currentIndex();
+    if (ratePosition >= 0) {
+        settings.SetSamplesPerSec(SampleRateTable[std::size_t(ratePosition)]);
+    }
+    settings.SetSaveDirectory(m_saveDirectory->text());
+    // Device numbers count from 0 like the list, so the chosen position is the device number.
+    if (m_deviceList->currentIndex() >= 0) {
+        MixerState::deviceNumber = m_deviceList->currentIndex();
+    }
+    QDialog::accept();
+}
