@@ -3,9 +3,13 @@
 #include "cli/DecodeCommand.h"
 #include "cli/EncodeCommand.h"
 #include "cli/InfoCommand.h"
+#include "cli/JoinCommand.h"
 #include "cli/RecordCommand.h"
+#include "cli/ReencodeCommand.h"
 #include "cli/ScheduleCommand.h"
+#include "cli/SplitCommand.h"
 #include "cli/TagCommand.h"
+#include "cli/Wav2Mp3Command.h"
 
 #include <cstdio>
 
@@ -15,6 +19,10 @@ CCliApplication::CCliApplication()
     m_commands.push_back(std::make_unique<CTagCommand>());
     m_commands.push_back(std::make_unique<CEncodeCommand>());
     m_commands.push_back(std::make_unique<CDecodeCommand>());
+    m_commands.push_back(std::make_unique<CWav2Mp3Command>());
+    m_commands.push_back(std::make_unique<CReencodeCommand>());
+    m_commands.push_back(std::make_unique<CSplitCommand>());
+    m_commands.push_back(std::make_unique<CJoinCommand>());
     m_commands.push_back(std::make_unique<CRecordCommand>());
     m_commands.push_back(std::make_unique<CScheduleCommand>());
 }

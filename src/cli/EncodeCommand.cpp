@@ -1,14 +1,13 @@
 #include "cli/EncodeCommand.h"
 
 #include "app/RecordSettings.h"
-#include "app/ReplacementFile.h"
+#include "audio/WavToMp3Job.h"
 #include "audio/WaveFile.h"
 #include "cli/CliArguments.h"
-#include "record/Mp3StreamEncoder.h"
+#include "cli/JobRunner.h"
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 namespace
 {
@@ -16,29 +15,9 @@ constexpr int kMinBitrateKbps = 8;
 constexpr int kMaxBitrateKbps = 320;
 constexpr std::uint16_t kEightBits = 8;
 constexpr std::uint16_t kSixteenBits = 16;
-constexpr int kEightBitMidpoint = 128;
-constexpr int kEightToSixteenShift = 8;
 // Sample rates an MP3 stream can carry (MPEG-1, MPEG-2 and MPEG-2.5).
 constexpr std::array<std::uint32_t, 9> kMp3SampleRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 
-// Reads one chunk of 16-bit PCM from the WAV, widening 8-bit samples; the last chunk is padded
-// with silence. Returns the bytes of real audio in the chunk, 0 at the end, -1 on a read error.
-qint64 ReadChunk(CWaveFile& wave, bool eightBit, std::vector<std::uint8_t>& raw, std::vector<std::int16_t>& chunk)
-{
-    std::fill(chunk.begin(), chunk.end(), 0);
-    const auto wanted = static_cast<std::uint32_t>(eightBit ? chunk.size() : chunk.size() * sizeof(std::int16_t));
-    std::uint32_t got = 0;
-    void* target = eightBit ? static_cast<void*>(raw.data()) : static_cast<void*>(chunk.data());
-    if (wave.Read(target, wanted, &got) != CWaveFile::S_OK) {
-        return -1;
-    }
-    if (eightBit) {
-        for (std::uint32_t i = 0; i < got; ++i) {
-            chunk[i] = static_cast<std::int16_t>((int(raw[i]) - kEightBitMidpoint) << kEightToSixteenShift);
-        }
-    }
-    return got;
-}
 } // namespace
 
 int CEncodeCommand::Run(const QStringList& arguments)
@@ -85,39 +64,24 @@ int CEncodeCommand::Run(const QStringList& arguments)
             QStringLiteral("%1: %2 Hz is not a sample rate MP3 can carry").arg(input).arg(format.samplesPerSec));
     }
 
-    CReplacementFile target(output);
-    if (!target.Create()) {
-        return Fail(QStringLiteral("%1: cannot be created").arg(output));
-    }
-    CMp3StreamEncoder encoder;
-    encoder.SetFormat(RecordFormat::Pcm16(format.channels, format.samplesPerSec));
-    encoder.SetOutputPath(target.TemporaryPath());
-    encoder.SetBitrate(bitrate);
-    if (!encoder.Open(0)) {
-        return Fail(QStringLiteral("%1: %2").arg(output, CMp3StreamEncoder::ErrorText(encoder.LastError())));
-    }
+    wave.Close();
 
-    const bool eightBit = format.bitsPerSample == kEightBits;
-    std::vector<std::int16_t> chunk(static_cast<std::size_t>(encoder.ChunkBytes()) / sizeof(std::int16_t));
-    std::vector<std::uint8_t> raw(eightBit ? chunk.size() : 0);
-    for (;;) {
-        const qint64 got = ReadChunk(wave, eightBit, raw, chunk);
-        if (got < 0) {
-            return Fail(QStringLiteral("%1: read error").arg(input));
-        }
-        if (got == 0) {
-            break;
-        }
-        encoder.EncodeChunk(chunk.data());
-        if (encoder.LastError() != CMp3StreamEncoder::Error::None) {
-            return Fail(QStringLiteral("%1: %2").arg(output, CMp3StreamEncoder::ErrorText(encoder.LastError())));
-        }
+    // The conversion job builds the MP3 beside its target and renames it only when complete.
+    CWavToMp3Job job;
+    job.SetFiles({input});
+    job.SetBitrate(bitrate);
+    job.SetOutputPath(output);
+    CJobRunner runner(job);
+    const bool completed = runner.Run();
+    for (const QString& failure : job.Failures()) {
+        Fail(failure);
     }
-    if (!encoder.Finish()) {
-        return Fail(QStringLiteral("%1: %2").arg(output, CMp3StreamEncoder::ErrorText(encoder.LastError())));
+    if (!completed) {
+        return Fail(QStringLiteral("cancelled: %1 holds what was encoded so far").arg(output),
+                    CJobRunner::kExitCancelled);
     }
-    if (!target.Commit()) {
-        return Fail(QStringLiteral("%1: cannot be written").arg(output));
+    if (!job.Failures().isEmpty()) {
+        return kExitFailure;
     }
     return kExitSuccess;
 }

@@ -107,7 +107,7 @@ TEST_F(CliTest, BadInputFailsClearlyAndLeavesNothingBehind)
          1,
          "no such file"},
         {{QStringLiteral("encode"), junk, Path(QStringLiteral("o.mp3"))}, 1, "not a WAV file"},
-        {{QStringLiteral("encode"), wav, Path(QStringLiteral("nofolder/o.mp3"))}, 1, "cannot be created"},
+        {{QStringLiteral("encode"), wav, Path(QStringLiteral("nofolder/o.mp3"))}, 1, "Create File"},
         {{QStringLiteral("encode"), wav, wav}, 1, "overwrite the input"},
         {{QStringLiteral("encode"), wav, Path(QStringLiteral("o.mp3")), QStringLiteral("--bitrate"),
           QStringLiteral("x")},

@@ -1,0 +1,68 @@
+#include "audio/Mp3ToWavJob.h"
+
+#include "audio/Mp3Decoding.h"
+#include "audio/Mp3ToWavSink.h"
+#include "audio/TranscodeContext.h"
+#include "audio/TranscodeContextScope.h"
+#include "audio/WholeFile.h"
+
+namespace
+{
+constexpr float kUnchangedVolume = 1.0f;
+const QLatin1Char kSeparator('/');
+const QLatin1String kWavExtension(".Wav");
+
+} // namespace
+
+QString CMp3ToWavJob::OutputPathFor(const QString& outputFolder, const QString& inputPath)
+{
+    QString name = inputPath.mid(inputPath.lastIndexOf(kSeparator) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        name.truncate(dot);
+    }
+    QString folder = outputFolder;
+    if (!folder.isEmpty() && !folder.endsWith(kSeparator)) {
+        folder += kSeparator;
+    }
+    return folder + name.toLower() + kWavExtension;
+}
+
+bool CMp3ToWavJob::ProcessFile(const QString& path)
+{
+    const CTranscodeContextScope scope;
+    CTranscodeContext& context = CTranscodeContext::Instance();
+    context.owner = this;
+    context.volumeScale = kUnchangedVolume;
+    context.inputPath = path;
+    context.SetDurationFromFile(path);
+
+    // A file of the output's name is left alone when the input cannot be read: it may be a
+    // conversion made earlier, or nothing to do with this job at all.
+    CWholeFile mp3;
+    if (!mp3.Load(path)) {
+        ReportOpenError(path);
+        return false;
+    }
+    const QString outputPath = OutputPathFor(m_outputFolder, path);
+    context.outputPath = outputPath;
+    SetFileRange(context.durationSeconds);
+
+    CMp3ToWavSink sink(outputPath);
+    DecodeMp3Buffer(mp3.Data(), mp3.Size(), sink);
+    if (sink.WriteFailed()) {
+        sink.Close();
+        ReportFailure(QStringLiteral("Create File %1 Error").arg(outputPath), true);
+        return false;
+    }
+    if (!sink.Started()) {
+        ReportFailure(QStringLiteral("%1: no MPEG audio frame decodes").arg(path), false);
+        return false;
+    }
+    // A cancelled file keeps what was decoded up to that point, as a complete shorter WAV.
+    if (!sink.Close()) {
+        ReportFailure(QStringLiteral("Create File %1 Error").arg(outputPath), true);
+        return false;
+    }
+    return true;
+}

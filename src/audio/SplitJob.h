@@ -1,0 +1,54 @@
+#pragma once
+
+#include "audio/TranscodeOwner.h"
+
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <cstdint>
+
+// Cuts each MP3 file into splitCount parts of equal playing time, re-encoded with the source's
+// channels, sample rate and first-frame bit rate and scaled by volumeScale. The parts of
+// "Song.MP3" are "song_1.mp3", "song_2.mp3" ... beside it (only the file name is lower-cased).
+// Run it on a worker thread; the receiver gets the progress events (file index; 0 = the file
+// starts, > 0 = seconds done) and Cancel, from any thread, closes the current part where
+// decoding stopped and writes no further parts.
+class CSplitJob : public CTranscodeOwner
+{
+public:
+    static constexpr int kMinSplitCount = 2;
+    static constexpr int kMaxSplitCount = 100;
+
+    CSplitJob(QStringList files, float volumeScale, std::int32_t splitCount);
+
+    void SetProgressReceiver(QObject* receiver) { m_receiver = receiver; }
+
+    // Splits every file in order; true when every file was split without a problem.
+    bool Run();
+    // Splits one file; false (with a message) when it could not be split completely.
+    bool ProcessFile(const QString& path);
+    void Cancel() { m_cancelRequested = true; }
+
+    bool IsCancelRequested() const override { return m_cancelRequested; }
+    QObject* ProgressReceiver() const override { return m_receiver; }
+    int CurrentFileIndex() const override { return m_currentIndex; }
+
+    // Texts for the user, one per problem met ("Open File %s Error" and the like).
+    const QStringList& Messages() const { return m_messages; }
+    // Every part written, in order.
+    const QStringList& WrittenFiles() const { return m_writtenFiles; }
+
+    // The path the part names start with: the file name lower-cased, without ".mp3".
+    static QString BasePath(const QString& path);
+
+private:
+    QStringList m_files;
+    float m_volumeScale;
+    std::int32_t m_splitCount;
+
+    QObject* m_receiver = nullptr; // not owned; outlives the job
+    std::atomic<bool> m_cancelRequested{false};
+    int m_currentIndex = 0;
+    QStringList m_messages;
+    QStringList m_writtenFiles;
+};

@@ -1,0 +1,134 @@
+#include "audio/SplitSink.h"
+
+#include "app/ReplacementFile.h"
+#include "audio/TranscodeContext.h"
+
+namespace
+{
+constexpr unsigned long kBitsPerKilobit = 1000;
+} // namespace
+
+CSplitSink::CSplitSink(QString basePath, int partCount)
+    : m_basePath(std::move(basePath))
+    , m_partCount(partCount)
+{}
+
+CSplitSink::~CSplitSink() = default;
+
+QString CSplitSink::PartPath(const QString& basePath, int partIndex)
+{
+    return partIndex == 1 ? basePath + QStringLiteral("_1.mp3") : basePath + QString::asprintf("_%d.mp3", partIndex);
+}
+
+bool CSplitSink::CreatePartFile()
+{
+    m_part = std::make_unique<CReplacementFile>(PartPath(m_basePath, m_partIndex));
+    if (!m_part->Create()) {
+        m_errorText = QStringLiteral("Create File %1 Error").arg(m_part->TargetPath());
+        m_part.reset();
+        return false;
+    }
+    Context().outputPath = m_part->TemporaryPath();
+    return true;
+}
+
+bool CSplitSink::CommitCurrentPart()
+{
+    if (!m_part) {
+        return false;
+    }
+    if (!m_part->Commit()) {
+        m_errorText = QStringLiteral("%1: cannot be written").arg(m_part->TargetPath());
+        m_part.reset();
+        return false;
+    }
+    m_writtenParts << m_part->TargetPath();
+    m_part.reset();
+    return true;
+}
+
+bool CSplitSink::SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm)
+{
+    CTranscodeContext& context = Context();
+    context.format = RecordFormat::Pcm16(pcm.channels, pcm.samplerate);
+    context.bitrateKbps = static_cast<std::int32_t>(header.bitrate / kBitsPerKilobit);
+    m_chunkBytes = static_cast<int>(FramePcmBytes(pcm));
+    if (!CreatePartFile()) {
+        return false;
+    }
+    if (!context.EnsureEncoder(m_chunkBytes)) {
+        m_errorText =
+            QStringLiteral("%1: %2").arg(m_part->TargetPath(), CMp3StreamEncoder::ErrorText(context.encoderError));
+        m_part.reset();
+        return false;
+    }
+    context.SetDurationFromFile(context.inputPath);
+    return true;
+}
+
+bool CSplitSink::BoundaryReached() const
+{
+    const CTranscodeContext& context = Context();
+    const std::int64_t boundary = std::int64_t(context.durationSeconds) * m_partIndex / m_partCount;
+    return m_partIndex < m_partCount && boundary == context.elapsedSeconds;
+}
+
+bool CSplitSink::StartNextPart()
+{
+    CMp3StreamEncoder& encoder = *Context().encoder;
+    const bool flushed = FlushPending();
+    if (!encoder.Finish() || !flushed) {
+        m_errorText = QStringLiteral("%1: %2").arg(m_part ? m_part->TargetPath() : m_basePath,
+                                                   CMp3StreamEncoder::ErrorText(encoder.LastError()));
+        m_part.reset();
+        return false;
+    }
+    if (!CommitCurrentPart()) {
+        return false;
+    }
+    ++m_partIndex;
+    if (!CreatePartFile()) {
+        return false;
+    }
+    encoder.SetOutputPath(Context().outputPath);
+    // The same chunk as the first part: the frames have not changed size.
+    if (!encoder.Open(m_chunkBytes)) {
+        m_errorText =
+            QStringLiteral("%1: %2").arg(m_part->TargetPath(), CMp3StreamEncoder::ErrorText(encoder.LastError()));
+        m_part.reset();
+        return false;
+    }
+    return true;
+}
+
+mad_flow CSplitSink::Deliver(const mad_header&, const std::uint8_t* pcm, std::size_t bytes)
+{
+    if (!m_firstFrameDelivered) {
+        m_firstFrameDelivered = true;
+    } else if (BoundaryReached() && !StartNextPart()) {
+        return MAD_FLOW_STOP;
+    }
+    if (!EncodePcm(pcm, bytes)) {
+        const CMp3StreamEncoder* encoder = Context().encoder.get();
+        m_errorText = QStringLiteral("%1: %2").arg(
+            PartPath(m_basePath, m_partIndex),
+            CMp3StreamEncoder::ErrorText(encoder ? encoder->LastError() : CMp3StreamEncoder::Error::EncoderRefused));
+        return MAD_FLOW_STOP;
+    }
+    return MAD_FLOW_CONTINUE;
+}
+
+bool CSplitSink::CompleteLastPart()
+{
+    if (!m_part || !m_errorText.isEmpty()) {
+        return false;
+    }
+    const CMp3StreamEncoder* encoder = Context().encoder.get();
+    if (encoder && encoder->LastError() != CMp3StreamEncoder::Error::None) {
+        m_errorText =
+            QStringLiteral("%1: %2").arg(m_part->TargetPath(), CMp3StreamEncoder::ErrorText(encoder->LastError()));
+        m_part.reset();
+        return false;
+    }
+    return CommitCurrentPart();
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "audio/Mp3ToEncoderSink.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class CReplacementFile;
+
+// Splitting: the re-encoding sink with part boundaries. Part k (k < count) ends before the
+// frame at whose end the elapsed time reaches duration * k / count whole seconds; the last part
+// takes the rest. Each part is built beside its name and takes the name once complete.
+class CSplitSink : public CMp3ToEncoderSink
+{
+public:
+    // Parts are named basePath + "_1.mp3", basePath + "_2.mp3" and so on.
+    CSplitSink(QString basePath, int partCount);
+    ~CSplitSink() override;
+
+    // After the run (which finishes the encoder): gives the last part its name. False when
+    // that part could not be completed.
+    bool CompleteLastPart();
+
+    // Parts that took their names, in order.
+    const QStringList& WrittenParts() const { return m_writtenParts; }
+    // Why the split stopped early; empty when it did not.
+    const QString& ErrorText() const { return m_errorText; }
+    int PartIndex() const { return m_partIndex; }
+
+    static QString PartPath(const QString& basePath, int partIndex);
+
+protected:
+    bool SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm) override;
+    mad_flow Deliver(const mad_header& header, const std::uint8_t* pcm, std::size_t bytes) override;
+
+private:
+    bool BoundaryReached() const;
+    // Completes the current part and opens the encoder on the next one.
+    bool StartNextPart();
+    // A new part file under a temporary name; its path goes to the encoder.
+    bool CreatePartFile();
+    bool CommitCurrentPart();
+
+    QString m_basePath;
+    int m_partIndex = 1;
+    int m_partCount;
+    int m_chunkBytes = 0;
+    bool m_firstFrameDelivered = false;
+    std::unique_ptr<CReplacementFile> m_part;
+    QStringList m_writtenParts;
+    QString m_errorText;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "audio/FileJob.h"
+
+#include <cstdint>
+
+// Encodes a WAV file, or a byte range of its sample data, into an MP3 file. 8-bit input is
+// widened to 16 bits; the last chunk is completed with silence.
+class CWavToMp3Job : public CFileJob
+{
+public:
+    void SetBitrate(int kbps) { m_bitrateKbps = kbps; }
+    void SetOutputPath(const QString& path) { m_outputPath = path; }
+    // Offsets count bytes of sample data; equal offsets mean the whole file.
+    void SetRange(std::uint32_t startOffset, std::uint32_t endOffset);
+
+    int Bitrate() const { return m_bitrateKbps; }
+    const QString& OutputPath() const { return m_outputPath; }
+    std::uint32_t StartOffset() const { return m_startOffset; }
+    std::uint32_t EndOffset() const { return m_endOffset; }
+
+    bool ProcessFile(const QString& path) override;
+
+private:
+    int m_bitrateKbps = 0;
+    QString m_outputPath;
+    std::uint32_t m_startOffset = 0;
+    std::uint32_t m_endOffset = 0;
+};

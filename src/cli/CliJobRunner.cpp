@@ -1,0 +1,27 @@
+#include "cli/CliJobRunner.h"
+
+#include "cli/StopSignalNotifier.h"
+
+#include <QEventLoop>
+#include <QMetaObject>
+#include <thread>
+
+bool CCliJobRunner::Run(const std::function<void()>& work, const std::function<void()>& cancel)
+{
+    QEventLoop loop;
+    bool stopped = false;
+    CStopSignalNotifier stopSignals([&](int) {
+        if (!stopped) {
+            stopped = true;
+            cancel();
+        }
+    });
+    std::thread worker([&] {
+        work();
+        // Queued, so it also ends a loop that has not started yet.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    return stopped;
+}

@@ -1,0 +1,64 @@
+#include "cli/SplitCommand.h"
+
+#include "audio/SplitJob.h"
+#include "cli/CliArguments.h"
+#include "cli/CliJobRunner.h"
+
+namespace
+{
+constexpr double kMinVolume = 0.1;
+constexpr double kMaxVolume = 10.0;
+constexpr double kDefaultVolume = 1.0;
+} // namespace
+
+int CSplitCommand::Run(const QStringList& arguments)
+{
+    CCliArguments args({QStringLiteral("parts"), QStringLiteral("volume")}, {});
+    if (!args.Parse(arguments)) {
+        return UsageError(args.ErrorText());
+    }
+    if (args.Positional().isEmpty()) {
+        return UsageError(QStringLiteral("split takes at least one MP3 file"));
+    }
+    const auto partsValue = args.Value(QStringLiteral("parts"));
+    if (!partsValue) {
+        return UsageError(QStringLiteral("--parts is required"));
+    }
+    bool ok = false;
+    const int parts = partsValue->toInt(&ok);
+    if (!ok || parts < CSplitJob::kMinSplitCount || parts > CSplitJob::kMaxSplitCount) {
+        return UsageError(QStringLiteral("--parts takes a count from %1 to %2")
+                              .arg(CSplitJob::kMinSplitCount)
+                              .arg(CSplitJob::kMaxSplitCount));
+    }
+    double volume = kDefaultVolume;
+    if (const auto value = args.Value(QStringLiteral("volume"))) {
+        volume = value->toDouble(&ok);
+        if (!ok || volume < kMinVolume || volume > kMaxVolume) {
+            return UsageError(QStringLiteral("--volume takes a scale from %1 to %2").arg(kMinVolume).arg(kMaxVolume));
+        }
+    }
+    // Every input is checked before any is split, so a typo does not leave half a batch done.
+    for (const QString& file : args.Positional()) {
+        if (const QString problem = CheckInputFile(file); !problem.isEmpty()) {
+            return Fail(problem);
+        }
+        if (!IsMp3File(file)) {
+            return Fail(QStringLiteral("%1: not an MP3 file").arg(file));
+        }
+    }
+
+    CSplitJob job(args.Positional(), static_cast<float>(volume), parts);
+    bool allSplit = false;
+    const bool stopped = CCliJobRunner::Run([&] { allSplit = job.Run(); }, [&] { job.Cancel(); });
+    for (const QString& part : job.WrittenFiles()) {
+        Print(part);
+    }
+    for (const QString& message : job.Messages()) {
+        Fail(message);
+    }
+    if (stopped) {
+        return Fail(QStringLiteral("split cancelled; the part being written was closed where it stopped"));
+    }
+    return allSplit ? kExitSuccess : kExitFailure;
+}

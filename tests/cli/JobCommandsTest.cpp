@@ -1,0 +1,148 @@
+// sorvane-cli reencode and wav2mp3 driven as a user drives them, checked with peer tools.
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+using namespace TestSupport;
+
+namespace
+{
+constexpr int kCancelledExit = 130;
+// LAME's encoder delay (576 samples) plus the decoder's (529): our files carry no gapless
+// information, so each encoding adds it to the playing time.
+constexpr double kCodecDelaySeconds = 1105.0 / 44100;
+constexpr double kFrameSeconds = 1152.0 / 44100;
+
+class JobCommandsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("SORVANE_DATA_DIR", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+    }
+
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    static QString Cli() { return BinaryDirectory() + QStringLiteral("/sorvane-cli"); }
+    static ToolResult RunCli(const QStringList& arguments) { return RunTool(Cli(), arguments); }
+    QStringList Files() const
+    {
+        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    // A 440 Hz tone encoded by the peer encoder at a constant bit rate.
+    QString LameTone(const QString& name, int channels, int seconds, int kbps)
+    {
+        const QString wav = Path(name + QStringLiteral(".source.wav"));
+        EXPECT_TRUE(WriteSimpleWav(wav, SinePcm(channels, 44100, seconds, 440.0), channels, 44100));
+        const QString mp3 = Path(name);
+        EXPECT_EQ(RunTool(QStringLiteral("lame"),
+                          {QStringLiteral("--quiet"), QStringLiteral("-b"), QString::number(kbps), wav, mp3})
+                      .exitCode,
+                  0);
+        QFile::remove(wav);
+        return mp3;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(JobCommandsTest, Wav2Mp3AndReencodeProduceFilesPeersRead)
+{
+    const QString wav = Path(QStringLiteral("in.wav"));
+    ASSERT_TRUE(WriteSimpleWav(wav, SinePcm(2, 44100, 3.0, 440.0), 2, 44100));
+    const QString whole = Path(QStringLiteral("whole.mp3"));
+    const QString part = Path(QStringLiteral("part.mp3"));
+    const ToolResult wholeRun =
+        RunCli({QStringLiteral("wav2mp3"), wav, whole, QStringLiteral("--bitrate"), QStringLiteral("128")});
+    ASSERT_EQ(wholeRun.exitCode, 0) << wholeRun.err.constData();
+    // One second of 16-bit stereo starting one second in.
+    const ToolResult partRun = RunCli({QStringLiteral("wav2mp3"), wav, part, QStringLiteral("--start"),
+                                       QStringLiteral("176400"), QStringLiteral("--end"), QStringLiteral("352800")});
+    ASSERT_EQ(partRun.exitCode, 0) << partRun.err.constData();
+    EXPECT_NEAR(FfprobeField(whole, QStringLiteral("duration")).toDouble(), 3.0 + kCodecDelaySeconds, kFrameSeconds);
+    EXPECT_NEAR(FfprobeField(part, QStringLiteral("duration")).toDouble(), 1.0 + kCodecDelaySeconds, kFrameSeconds);
+
+    const ToolResult reencoded = RunCli({QStringLiteral("reencode"), whole, part, QStringLiteral("--bitrate"),
+                                         QStringLiteral("64"), QStringLiteral("--volume"), QStringLiteral("0.5")});
+    ASSERT_EQ(reencoded.exitCode, 0) << reencoded.err.constData();
+    EXPECT_TRUE(reencoded.err.isEmpty()) << reencoded.err.constData(); // no progress when not a terminal
+    for (const QString& mp3 : {whole, part}) {
+        EXPECT_EQ(FfprobeField(mp3, QStringLiteral("bit_rate")), QStringLiteral("64000"));
+        EXPECT_EQ(FfprobeField(mp3, QStringLiteral("sample_rate")), QStringLiteral("44100"));
+        EXPECT_EQ(FfprobeField(mp3, QStringLiteral("channels")), QStringLiteral("2"));
+        EXPECT_EQ(RunTool(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-t"), mp3}).exitCode, 0);
+    }
+    EXPECT_NEAR(FfprobeField(whole, QStringLiteral("duration")).toDouble(), 3.0 + 2 * kCodecDelaySeconds,
+                kFrameSeconds);
+    // Half the volume: sox's peak level of the tone drops from about 0.5 to about 0.25.
+    const QString check = Path(QStringLiteral("check.wav"));
+    ASSERT_EQ(RunTool(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-w"), check, whole}).exitCode,
+              0);
+    const ToolResult stats = RunTool(QStringLiteral("sox"), {check, QStringLiteral("-n"), QStringLiteral("stat")});
+    QFile::remove(check);
+    const QString statText = QString::fromUtf8(stats.err);
+    const qsizetype at = statText.indexOf(QStringLiteral("Maximum amplitude:"));
+    ASSERT_GE(at, 0) << statText.toStdString();
+    EXPECT_NEAR(statText.mid(at + 18).section(u'\n', 0, 0).trimmed().toDouble(), 0.25, 0.05);
+    EXPECT_EQ(Files(),
+              (QStringList{QStringLiteral("in.wav"), QStringLiteral("part.mp3"), QStringLiteral("whole.mp3")}));
+}
+
+TEST_F(JobCommandsTest, BadRequestsChangeNothing)
+{
+    const QString wav = Path(QStringLiteral("in.wav"));
+    ASSERT_TRUE(WriteSimpleWav(wav, SinePcm(1, 22050, 1.0, 440.0), 1, 22050));
+    const QByteArray wavBytes = ReadAll(wav);
+
+    EXPECT_EQ(RunCli({QStringLiteral("reencode"), wav}).exitCode, 2); // no --bitrate
+    EXPECT_EQ(RunCli({QStringLiteral("reencode"), wav, QStringLiteral("--bitrate"), QStringLiteral("64"),
+                      QStringLiteral("--volume"), QStringLiteral("11")})
+                  .exitCode,
+              2);
+    const ToolResult notMp3 =
+        RunCli({QStringLiteral("reencode"), wav, QStringLiteral("--bitrate"), QStringLiteral("64")});
+    EXPECT_EQ(notMp3.exitCode, 1);
+    EXPECT_TRUE(notMp3.err.contains("not an MP3 file")) << notMp3.err.constData();
+    EXPECT_EQ(ReadAll(wav), wavBytes);
+
+    EXPECT_EQ(RunCli({QStringLiteral("wav2mp3"), wav, Path(QStringLiteral("a.mp3")), QStringLiteral("--start"),
+                      QStringLiteral("10")})
+                  .exitCode,
+              2);
+    const ToolResult nowhere = RunCli({QStringLiteral("wav2mp3"), wav, Path(QStringLiteral("no/such/out.mp3"))});
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_TRUE(nowhere.err.contains("Create File")) << nowhere.err.constData();
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("in.wav")});
+}
+
+TEST_F(JobCommandsTest, CtrlCCancelsReencodingAndKeepsTheSource)
+{
+    const QString mp3 = LameTone(QStringLiteral("long.mp3"), 1, 240, 128);
+    const QByteArray before = ReadAll(mp3);
+    ASSERT_FALSE(before.isEmpty());
+
+    QProcess cli;
+    cli.start(Cli(), {QStringLiteral("reencode"), mp3, QStringLiteral("--bitrate"), QStringLiteral("32")});
+    ASSERT_TRUE(cli.waitForStarted());
+    // Interrupt once the new file is being written beside the source.
+    QElapsedTimer waited;
+    waited.start();
+    while (Files().size() < 2 && waited.elapsed() < 30000 && cli.state() == QProcess::Running) {
+        QThread::msleep(20);
+    }
+    ASSERT_EQ(Files().size(), 2) << "re-encoding never started or ended too soon";
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), kCancelledExit) << cli.readAllStandardError().constData();
+    EXPECT_EQ(ReadAll(mp3), before);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("long.mp3")});
+}
+} // namespace
