@@ -10,6 +10,7 @@
 #include "app/PendingCommands.h"
 #include "app/RecordSettings.h"
 #include "app/RecordingsList.h"
+#include "audio/Mp3ToWavCommand.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
 #include "controls/MenuXP.h"
@@ -267,6 +268,11 @@ void CMainWindow::BuildDispatcher()
     Route({kOptionButton, kFormatSetup}, [this] { RunFormatSetup(); });
     Route({kSilenceDetector}, [this] { CVoiceActivationDialog::Run(this); });
     Route({kTimeRecordSetup}, [this] { CTimeRecordSetupDialog::Run(this); });
+    Route({kMp3ToWav}, [this] {
+        QStringList selected;
+        m_list->SelectedPaths(selected);
+        Mp3ToWavCommand::Run(this, selected);
+    });
 }
 
 bool CMainWindow::OnCommand(int commandId)

@@ -21,7 +21,6 @@ constexpr std::array kPending{
     PendingCommand{CommandId::kJoin, "Joining MP3 files"},
     PendingCommand{CommandId::kSplit, "Splitting MP3 files"},
     PendingCommand{CommandId::kWavToMp3, "Converting WAV files to MP3"},
-    PendingCommand{CommandId::kMp3ToWav, "Converting MP3 files to WAV"},
 };
 
 const PendingCommand* Find(int commandId)

@@ -7,6 +7,7 @@
 #include "app/ElapsedTimeLabel.h"
 #include "app/RecordingsList.h"
 #include "controls/ControlId.h"
+#include "controls/FolderBrowserSeam.h"
 #include "controls/SkinButton.h"
 #include "platform/AppEvent.h"
 #include "record/RecordingController.h"
@@ -400,3 +401,32 @@ TEST(SorvaneProgramTest, WithoutADisplaySaysSoAndPointsToTheCommandLine)
 }
 
 #include "MainWindowTest.moc"
+
+TEST_F(MainWindowTest, Mp3ToWavDecodesTheSelectedRecordingsIntoTheChosenFolder)
+{
+    CMainWindow& window = OpenWindow();
+    window.OnCommand(CommandId::kRecord);
+    Feed(Tone(1.5));
+    window.OnCommand(CommandId::kStop);
+    CRecordingsList& list = window.List();
+    ASSERT_EQ(list.RowCount(), 1) << m_shown.join(QLatin1Char('\n')).toStdString();
+
+    list.clearSelection();
+    window.OnCommand(CommandId::kMp3ToWav);
+    EXPECT_EQ(m_shown.value(m_shown.size() - 1), "There is not selected file!");
+
+    QTemporaryDir target;
+    FolderBrowserSeam::CScopedHandler browser(
+        [&](QWidget*, const FolderBrowserSeam::FolderRequest& request, QString& chosen) {
+            EXPECT_EQ(request.title, "Select Wav File Path");
+            chosen = target.path() + QLatin1Char('/');
+            return true;
+        });
+    list.SelectAllRows();
+    window.OnCommand(CommandId::kMp3ToWav);
+    const QString wav = target.filePath(QFileInfo(list.PathOfRow(0)).completeBaseName().toLower() + ".Wav");
+    ASSERT_TRUE(QFileInfo::exists(wav)) << m_shown.join(QLatin1Char('\n')).toStdString();
+    const auto soxi = TestSupport::RunTool("soxi", {"-D", wav});
+    ASSERT_EQ(soxi.exitCode, 0);
+    EXPECT_NEAR(soxi.out.trimmed().toDouble(), 1.5, 0.1);
+}
