@@ -16,6 +16,8 @@ packages=(
   pulseaudio pulseaudio-utils
   # headless GUI runs
   xvfb
+  # a FAT image standing in for a portable player in the player transfer tests
+  dosfstools fusefat
 )
 
 SUDO=""

@@ -10,13 +10,16 @@
 #include "app/PendingCommands.h"
 #include "app/RecordSettings.h"
 #include "app/RecordingsList.h"
+#include "audio/Mp3EditCommands.h"
 #include "audio/Mp3ToWavCommand.h"
+#include "audio/WavToMp3Command.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
 #include "controls/MenuXP.h"
 #include "controls/SkinBackground.h"
 #include "controls/SkinButton.h"
 #include "platform/AppEvent.h"
+#include "player_transfer/PlayerTransferCommands.h"
 #include "record/RecordFormatDialog.h"
 #include "record/RecordSourcePanel.h"
 #include "record/RecordingController.h"
@@ -172,6 +175,17 @@ void CMainWindow::CreateControls()
     menuBar->SetCommandTarget(this);
     MenuItemQueries queries;
     queries.isChecked = [](int id) { return id == CommandId::kPlayLoop && CRecordSettings::Instance().PlayLoop(); };
+    queries.isEnabled = [this](int id) {
+        return id != CommandId::kUpdatePlayerOrder || PlayerTransferCommands::CanUpdatePlayerOrder(*m_list);
+    };
+    // Joining needs something to join; every other item keeps the answer given above.
+    queries.isEnabled = [this, others = std::move(queries.isEnabled)](int id) {
+        if (id != CommandId::kJoin) {
+            return !others || others(id);
+        }
+        QStringList selected;
+        return m_list->SelectedPaths(selected) > 0;
+    };
     menuBar->SetItemQueries(std::move(queries));
 
     m_captionButtons = new CCaptionButtons(this);
@@ -251,6 +265,11 @@ void CMainWindow::Route(std::initializer_list<int> ids, Handler handler)
 void CMainWindow::BuildDispatcher()
 {
     using namespace CommandId;
+    const auto selectedPaths = [this] {
+        QStringList selected;
+        m_list->SelectedPaths(selected);
+        return selected;
+    };
     Route({kRecordButton}, [this] { RecordFromButton(); });
     Route({kRecord}, [this] { RecordFromMenu(); });
     Route({kPauseButton, kPause}, [this] { TogglePause(); });
@@ -268,11 +287,17 @@ void CMainWindow::BuildDispatcher()
     Route({kOptionButton, kFormatSetup}, [this] { RunFormatSetup(); });
     Route({kSilenceDetector}, [this] { CVoiceActivationDialog::Run(this); });
     Route({kTimeRecordSetup}, [this] { CTimeRecordSetupDialog::Run(this); });
+    Route({kLoadPlayerFiles}, [this] { PlayerTransferCommands::LoadPlayerFiles(this, *m_list); });
+    Route({kUpdatePlayerOrder}, [this] { PlayerTransferCommands::UpdatePlayerOrder(this, *m_list); });
     Route({kMp3ToWav}, [this] {
         QStringList selected;
         m_list->SelectedPaths(selected);
         Mp3ToWavCommand::Run(this, selected);
     });
+    Route({kChangeBitrate}, [this, selectedPaths] { Mp3EditCommands::ChangeBitrate(this, selectedPaths()); });
+    Route({kSplit}, [this, selectedPaths] { Mp3EditCommands::Split(this, selectedPaths()); });
+    Route({kJoin}, [this, selectedPaths] { Mp3EditCommands::Join(this, selectedPaths()); });
+    Route({kWavToMp3}, [this] { WavToMp3Command::Run(this); });
 }
 
 bool CMainWindow::OnCommand(int commandId)

@@ -14,13 +14,7 @@ struct PendingCommand
 };
 
 constexpr std::array kPending{
-    PendingCommand{CommandId::kLoadPlayerFiles, "Loading the files of an MP3 player"},
-    PendingCommand{CommandId::kUpdatePlayerOrder, "Updating the file order of an MP3 player"},
-    PendingCommand{CommandId::kChangeBitrate, "Changing the bit rate and volume of MP3 files"},
     PendingCommand{CommandId::kCutAndPlay, "Cutting and playing part of a file"},
-    PendingCommand{CommandId::kJoin, "Joining MP3 files"},
-    PendingCommand{CommandId::kSplit, "Splitting MP3 files"},
-    PendingCommand{CommandId::kWavToMp3, "Converting WAV files to MP3"},
 };
 
 const PendingCommand* Find(int commandId)

@@ -75,15 +75,6 @@ void CDecodingSink::PostProgress(const CTranscodeContext& context) const
 
 void CDecodingSink::Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out)
 {
-    const bool stereo = pcm.channels == kStereo;
-    for (unsigned i = 0; i < pcm.length; ++i) {
-        const auto left = static_cast<std::uint16_t>(ScaleSample(pcm.samples[0][i], volumeScale));
-        *out++ = static_cast<std::uint8_t>(left & 0xFF);
-        *out++ = static_cast<std::uint8_t>(left >> 8);
-        if (stereo) {
-            const auto right = static_cast<std::uint16_t>(ScaleSample(pcm.samples[1][i], volumeScale));
-            *out++ = static_cast<std::uint8_t>(right & 0xFF);
-            *out++ = static_cast<std::uint8_t>(right >> 8);
-        }
-    }
+    const mad_fixed_t* right = pcm.channels == kStereo ? pcm.samples[1] : nullptr;
+    ScaleFrameTo16(pcm.samples[0], right, pcm.length, volumeScale, out);
 }

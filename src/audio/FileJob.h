@@ -36,8 +36,9 @@ public:
     // Handles one file; false when it failed (the reason is in Failures()).
     virtual bool ProcessFile(const QString& path) = 0;
 
-    // Safe from any thread; the running file stops at its next frame or chunk.
-    void RequestCancel() { m_cancelRequested.store(true); }
+    // Safe from any thread; the running file stops at its next frame or chunk. A job that
+    // hands its work to another object passes the request on.
+    virtual void RequestCancel() { m_cancelRequested.store(true); }
     bool IsCancelRequested() const override { return m_cancelRequested.load(); }
     QObject* ProgressReceiver() const override { return m_progressReceiver; }
     int CurrentFileIndex() const override { return m_currentFileIndex.load(); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <mad.h>
 
@@ -43,3 +44,9 @@ inline std::int16_t ScaleSample(mad_fixed_t sample, float volumeScale)
 
 // The same with the volume scale of the running operation (CTranscodeContext).
 std::int16_t ScaleSample(mad_fixed_t sample);
+
+// One decoded frame at one volume scale, each sample exactly as ScaleSample gives it, written
+// as 16-bit little-endian PCM: left only when `right` is null, otherwise left and right
+// interleaved. The whole frame converts in one tight loop rather than a call per sample.
+void ScaleFrameTo16(const mad_fixed_t* left, const mad_fixed_t* right, std::size_t count, float volumeScale,
+                    std::uint8_t* out);

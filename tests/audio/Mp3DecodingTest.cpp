@@ -10,6 +10,8 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
+#include <vector>
 
 using namespace Mp3Fixtures;
 
@@ -52,6 +54,43 @@ TEST(ScaleSampleTest, RoundsShiftsAndClipsTheWholeProduct)
     }
     EXPECT_EQ(ScaleSample(std::numeric_limits<mad_fixed_t>::min(), 10.0f), -32768);
     EXPECT_EQ(ScaleSample(0x7FFFFFFF, 1.0f), 32767);
+}
+
+// The block conversion must give exactly the samples of ScaleSample, or re-encoded files change:
+// edge values, every rounding boundary class and a spread of random samples, at volumes that
+// round, clip, overflow the float range or are not numbers at all.
+TEST(ScaleSampleTest, BlockConversionMatchesSampleBySample)
+{
+    std::vector<mad_fixed_t> samples = {
+        0,           1,          -1,         0x0FFF,     0x1000,      -0x1000,
+        -0x1001,     0x0FFFEFFF, 0x0FFFF000, 0x0FFFFFFF, 0x10000000,  -0x10000000,
+        -0x10000001, 0x7FFFEFFF, 0x7FFFF000, 0x7FFFFFFF, -0x7FFFFFFF, std::numeric_limits<mad_fixed_t>::min()};
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        samples.push_back(static_cast<mad_fixed_t>(i % 2 ? state : state >> (i % 7)));
+    }
+    // The right channel is the left one reversed, so the two channels differ.
+    const std::vector<mad_fixed_t> right(samples.rbegin(), samples.rend());
+    const std::size_t count = samples.size();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float volume :
+         {1.0f, 0.1f, 0.37f, 2.0f, 9.99f, 10.0f, 0.0f, 1e30f, inf, -inf, std::numeric_limits<float>::quiet_NaN()}) {
+        std::vector<std::uint8_t> stereo(count * 4);
+        std::vector<std::uint8_t> mono(count * 2 + 1, 0xAB);
+        ScaleFrameTo16(samples.data(), right.data(), count, volume, stereo.data());
+        ScaleFrameTo16(samples.data(), nullptr, count, volume, mono.data());
+        const auto at = [](const std::vector<std::uint8_t>& bytes, std::size_t index) {
+            return static_cast<std::uint16_t>(bytes[2 * index] | bytes[2 * index + 1] << 8);
+        };
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto expected = static_cast<std::uint16_t>(ScaleSample(samples[i], volume));
+            ASSERT_EQ(at(mono, i), expected) << "sample " << samples[i] << " at volume " << volume;
+            ASSERT_EQ(at(stereo, 2 * i), expected) << "sample " << samples[i] << " at volume " << volume;
+            ASSERT_EQ(at(stereo, 2 * i + 1), static_cast<std::uint16_t>(ScaleSample(right[i], volume)));
+        }
+        EXPECT_EQ(mono.back(), 0xAB) << "written past the frame";
+    }
 }
 
 TEST_F(Mp3DecodingTest, ScaleSampleTakesTheVolumeOfTheRunningOperation)

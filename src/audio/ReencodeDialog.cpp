@@ -1,0 +1,75 @@
+#include "audio/ReencodeDialog.h"
+
+#include "app/RecordFormat.h"
+#include "controls/ControlId.h"
+#include "controls/EditCtrl.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CReencodeDialog::CReencodeDialog(int presetIndex, QWidget* parent)
+    : QDialog(parent)
+    , m_bitrateCombo(CreateBitrateCombo(this, presetIndex))
+    , m_volumeEdit(CreateVolumeEdit(this))
+{
+    setWindowTitle(QStringLiteral("Change bitrate/Volume"));
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Data  Rate"), m_bitrateCombo);
+    form->addRow(QStringLiteral("Volume Scale "), m_volumeEdit);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ControlId::Set(ok, kOkId);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ControlId::Set(cancel, kCancelId);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+}
+
+int CReencodeDialog::BitrateKbps() const
+{
+    return BitrateOf(m_bitrateCombo);
+}
+
+float CReencodeDialog::VolumeScale() const
+{
+    return static_cast<float>(m_volumeEdit->GetValue());
+}
+
+QComboBox* CReencodeDialog::CreateBitrateCombo(QWidget* parent, int presetIndex)
+{
+    auto* combo = new QComboBox(parent);
+    ControlId::Set(combo, kBitrateComboId);
+    for (const int kbps : BitrateTable) {
+        combo->addItem(QStringLiteral("%1 kbps").arg(kbps), kbps);
+    }
+    combo->setCurrentIndex(presetIndex >= 0 && presetIndex < combo->count() ? presetIndex : 0);
+    return combo;
+}
+
+int CReencodeDialog::BitrateOf(const QComboBox* combo)
+{
+    return combo->currentData().toInt();
+}
+
+CEditCtrl* CReencodeDialog::CreateVolumeEdit(QWidget* parent)
+{
+    auto* edit = new CEditCtrl(parent);
+    ControlId::Set(edit, kVolumeEditId);
+    edit->SetRange(kMinVolume, kMaxVolume);
+    edit->SetFormat(kVolumeWidth, kVolumeDecimals);
+    edit->SetStep(kVolumeStep);
+    edit->SetValue(kDefaultVolume);
+    return edit;
+}
