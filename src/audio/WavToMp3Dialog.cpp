@@ -157,3 +157,8 @@ void CWavToMp3Dialog::BrowseMp3()
     }
     m_mp3Path->setText(path);
 }
+
+double CWavToMp3Dialog::VolumeScale() const
+{
+    return m_volume->GetValue();
+}

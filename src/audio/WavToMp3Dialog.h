@@ -30,6 +30,7 @@ public:
     QString Mp3Path() const;
     // Index into BitrateTable.
     int BitrateIndex() const;
+    double VolumeScale() const;
 
 private:
     void CreateControls();

@@ -6,6 +6,8 @@
 #include "audio/WaveFile.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace
@@ -113,6 +115,12 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
             auto* bytes = reinterpret_cast<std::uint8_t*>(pcm.data());
             std::copy_n(readBuffer.data(), got, bytes);
             std::fill(bytes + got, bytes + chunk, std::uint8_t(0));
+        }
+        if (m_volumeScale != 1.0 && std::isfinite(m_volumeScale)) {
+            for (std::int16_t& sample : pcm) {
+                const double scaled = std::round(sample * m_volumeScale);
+                sample = static_cast<std::int16_t>(std::clamp(scaled, double(INT16_MIN), double(INT16_MAX)));
+            }
         }
         encoder.EncodeChunk(pcm.data());
         if (encoder.LastError() != CMp3StreamEncoder::Error::None) {

@@ -11,6 +11,8 @@ class CWavToMp3Job : public CFileJob
 public:
     void SetBitrate(int kbps) { m_bitrateKbps = kbps; }
     void SetOutputPath(const QString& path) { m_outputPath = path; }
+    // Scales every sample (1.0 keeps the level); results beyond 16 bits are clipped.
+    void SetVolumeScale(double scale) { m_volumeScale = scale; }
     // Offsets count bytes of sample data; equal offsets mean the whole file.
     void SetRange(std::uint32_t startOffset, std::uint32_t endOffset);
 
@@ -26,4 +28,5 @@ private:
     QString m_outputPath;
     std::uint32_t m_startOffset = 0;
     std::uint32_t m_endOffset = 0;
+    double m_volumeScale = 1.0;
 };

@@ -175,14 +175,22 @@ TEST_F(FileJobTest, WavToMp3WidensEightBitAndKeepsTheDuration)
     EXPECT_EQ(FfprobeField(mp3, QStringLiteral("channels")), QStringLiteral("1"));
     const double frameSeconds = 576.0 / 22050;
     EXPECT_NEAR(FfprobeField(mp3, QStringLiteral("duration")).toDouble(), ExpectedSeconds(1.3, 22050), frameSeconds);
-    // Widened, not garbled: the tone comes back at about the level it had.
-    const std::vector<std::int16_t> pcm = Mpg123Pcm(mp3);
-    ASSERT_FALSE(pcm.empty());
-    double sum = 0;
-    for (const std::int16_t s : pcm) {
-        sum += double(s) * s;
-    }
-    EXPECT_NEAR(std::sqrt(sum / double(pcm.size())), 0.5 * 32767 / std::sqrt(2.0), 2500.0);
+    // Widened, not garbled: the tone comes back at about the level it had; the volume scale
+    // changes that level.
+    const auto rms = [](const QString& path) {
+        const std::vector<std::int16_t> pcm = Mpg123Pcm(path);
+        double sum = 0;
+        for (const std::int16_t s : pcm) {
+            sum += double(s) * s;
+        }
+        return pcm.empty() ? 0.0 : std::sqrt(sum / double(pcm.size()));
+    };
+    EXPECT_NEAR(rms(mp3), 0.5 * 32767 / std::sqrt(2.0), 2500.0);
+    const QString quieter = Path(QStringLiteral("quieter.mp3"));
+    job.SetOutputPath(quieter);
+    job.SetVolumeScale(0.5);
+    ASSERT_TRUE(job.ProcessFile(wav)) << job.Failures().join(u'\n').toStdString();
+    EXPECT_NEAR(rms(quieter), 0.25 * 32767 / std::sqrt(2.0), 1500.0);
 }
 
 TEST_F(FileJobTest, WavToMp3ByteRangeEncodesOnlyTheRange)
