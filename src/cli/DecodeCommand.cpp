@@ -1,10 +1,10 @@
 #include "cli/DecodeCommand.h"
 
 #include "audio/Mp3Decoding.h"
+#include "audio/Mp3ToWavSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/WholeFile.h"
 #include "cli/CliArguments.h"
-#include "cli/WavWriterSink.h"
 
 int CDecodeCommand::Run(const QStringList& arguments)
 {
@@ -32,7 +32,7 @@ int CDecodeCommand::Run(const QStringList& arguments)
         return Fail(QStringLiteral("%1: %2").arg(input, mp3.ErrorText()));
     }
     CTranscodeContext::Instance().inputPath = input;
-    CWavWriterSink sink(output);
+    CMp3ToWavSink sink(output);
     DecodeMp3Buffer(mp3.Data(), mp3.Size(), sink);
     CTranscodeContext::DestroyInstance();
 
