@@ -13,6 +13,27 @@ int CCliCommand::Fail(const QString& message, int exitCode)
     return exitCode;
 }
 
+namespace
+{
+constexpr int kMinBitrateKbps = 8;
+constexpr int kMaxBitrateKbps = 320;
+} // namespace
+
+std::optional<int> CCliCommand::ParseBitrate(const QString& text)
+{
+    bool ok = false;
+    const int kbps = text.toInt(&ok);
+    if (!ok || kbps < kMinBitrateKbps || kbps > kMaxBitrateKbps) {
+        return std::nullopt;
+    }
+    return kbps;
+}
+
+QString CCliCommand::BitrateRangeText()
+{
+    return QStringLiteral("--bitrate takes kbps from %1 to %2").arg(kMinBitrateKbps).arg(kMaxBitrateKbps);
+}
+
 int CCliCommand::UsageError(const QString& message) const
 {
     return Fail(QStringLiteral("%1\nusage: sorvane-cli %2 %3").arg(message, Name(), Synopsis()), kExitUsage);

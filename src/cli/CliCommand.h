@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // One sorvane-cli command. Run returns the process exit code.
 class CCliCommand
@@ -23,6 +24,9 @@ protected:
     static int Fail(const QString& message, int exitCode = kExitFailure);
     int UsageError(const QString& message) const;
     static void Print(const QString& text);
+    // A --bitrate value in kbps, or nothing when it is not a whole number in the encoder's range.
+    static std::optional<int> ParseBitrate(const QString& text);
+    static QString BitrateRangeText();
     // An error text when path is not an existing, readable regular file; empty when it is.
     static QString CheckInputFile(const QString& path);
     // True when the file holds MPEG audio frames and is not a RIFF file (a WAV's samples can

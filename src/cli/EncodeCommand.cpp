@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr int kMinBitrateKbps = 8;
-constexpr int kMaxBitrateKbps = 320;
 constexpr std::uint16_t kEightBits = 8;
 constexpr std::uint16_t kSixteenBits = 16;
 // Sample rates an MP3 stream can carry (MPEG-1, MPEG-2 and MPEG-2.5).
@@ -34,12 +32,11 @@ int CEncodeCommand::Run(const QStringList& arguments)
 
     int bitrate = CRecordSettings::Instance().Bitrate();
     if (const auto value = args.Value(QStringLiteral("bitrate"))) {
-        bool ok = false;
-        bitrate = value->toInt(&ok);
-        if (!ok || bitrate < kMinBitrateKbps || bitrate > kMaxBitrateKbps) {
-            return UsageError(
-                QStringLiteral("--bitrate takes kbps from %1 to %2").arg(kMinBitrateKbps).arg(kMaxBitrateKbps));
+        const std::optional<int> parsed = ParseBitrate(*value);
+        if (!parsed) {
+            return UsageError(BitrateRangeText());
         }
+        bitrate = *parsed;
     }
     if (const QString problem = CheckInputFile(input); !problem.isEmpty()) {
         return Fail(problem);

@@ -9,8 +9,6 @@
 
 namespace
 {
-constexpr int kMinBitrateKbps = 8;
-constexpr int kMaxBitrateKbps = 320;
 } // namespace
 
 int CJoinCommand::Run(const QStringList& arguments)
@@ -35,12 +33,11 @@ int CJoinCommand::Run(const QStringList& arguments)
 
     int bitrate = 0;
     if (const auto value = args.Value(QStringLiteral("bitrate"))) {
-        bool ok = false;
-        bitrate = value->toInt(&ok);
-        if (!ok || bitrate < kMinBitrateKbps || bitrate > kMaxBitrateKbps) {
-            return UsageError(
-                QStringLiteral("--bitrate takes kbps from %1 to %2").arg(kMinBitrateKbps).arg(kMaxBitrateKbps));
+        const std::optional<int> parsed = ParseBitrate(*value);
+        if (!parsed) {
+            return UsageError(BitrateRangeText());
         }
+        bitrate = *parsed;
     } else {
         bitrate = BitrateTable[static_cast<std::size_t>(BitrateIndexForFile(inputs.first()))];
     }

@@ -8,8 +8,6 @@
 
 namespace
 {
-constexpr int kMinBitrateKbps = 8;
-constexpr int kMaxBitrateKbps = 320;
 // The range of the "Volume Scale " box.
 constexpr double kMinVolume = 0.1;
 constexpr double kMaxVolume = 10.0;
@@ -28,12 +26,12 @@ int CReencodeCommand::Run(const QStringList& arguments)
     if (!bitrateText) {
         return UsageError(QStringLiteral("reencode needs --bitrate"));
     }
-    bool ok = false;
-    const int bitrate = bitrateText->toInt(&ok);
-    if (!ok || bitrate < kMinBitrateKbps || bitrate > kMaxBitrateKbps) {
-        return UsageError(
-            QStringLiteral("--bitrate takes kbps from %1 to %2").arg(kMinBitrateKbps).arg(kMaxBitrateKbps));
+    const std::optional<int> parsed = ParseBitrate(*bitrateText);
+    if (!parsed) {
+        return UsageError(BitrateRangeText());
     }
+    const int bitrate = *parsed;
+    bool ok = false;
     double volume = CReencodeJob::kDefaultVolumeScale;
     if (const auto volumeText = args.Value(QStringLiteral("volume"))) {
         volume = volumeText->toDouble(&ok);

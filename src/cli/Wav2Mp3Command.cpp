@@ -9,8 +9,6 @@
 
 namespace
 {
-constexpr int kMinBitrateKbps = 8;
-constexpr int kMaxBitrateKbps = 320;
 
 bool ParseOffset(const QString& text, std::uint32_t* offset)
 {
@@ -38,12 +36,11 @@ int CWav2Mp3Command::Run(const QStringList& arguments)
 
     int bitrate = CRecordSettings::Instance().Bitrate();
     if (const auto value = args.Value(QStringLiteral("bitrate"))) {
-        bool ok = false;
-        bitrate = value->toInt(&ok);
-        if (!ok || bitrate < kMinBitrateKbps || bitrate > kMaxBitrateKbps) {
-            return UsageError(
-                QStringLiteral("--bitrate takes kbps from %1 to %2").arg(kMinBitrateKbps).arg(kMaxBitrateKbps));
+        const std::optional<int> parsed = ParseBitrate(*value);
+        if (!parsed) {
+            return UsageError(BitrateRangeText());
         }
+        bitrate = *parsed;
     }
     std::uint32_t start = 0;
     std::uint32_t end = 0;
