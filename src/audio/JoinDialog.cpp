@@ -39,17 +39,7 @@ CJoinDialog::CJoinDialog(int presetIndex, QWidget* parent)
     form->addRow(QStringLiteral("Data  Rate"), m_bitrateCombo);
     form->addRow(QStringLiteral("Mp3 File"), outputRow);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ControlId::Set(ok, kOkId);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    ControlId::Set(cancel, kCancelId);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = CReencodeDialog::CreateOkCancelRow(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

@@ -20,17 +20,7 @@ CReencodeDialog::CReencodeDialog(int presetIndex, QWidget* parent)
     form->addRow(QStringLiteral("Data  Rate"), m_bitrateCombo);
     form->addRow(QStringLiteral("Volume Scale "), m_volumeEdit);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ControlId::Set(ok, kOkId);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    ControlId::Set(cancel, kCancelId);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = CReencodeDialog::CreateOkCancelRow(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -72,4 +62,20 @@ CEditCtrl* CReencodeDialog::CreateVolumeEdit(QWidget* parent)
     edit->SetStep(kVolumeStep);
     edit->SetValue(kDefaultVolume);
     return edit;
+}
+
+QHBoxLayout* CReencodeDialog::CreateOkCancelRow(QDialog* dialog)
+{
+    auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
+    ControlId::Set(ok, kOkId);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    ControlId::Set(cancel, kCancelId);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    return buttons;
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class CEditCtrl;
+class QHBoxLayout;
 class QComboBox;
 
 // "Change bitrate/Volume": the bit rate and volume scale for re-encoding the selected files.
@@ -37,6 +38,8 @@ public:
     static int BitrateOf(const QComboBox* combo);
     // A volume box with the range, format and step every re-encoding dialog uses, showing 1.0.
     static CEditCtrl* CreateVolumeEdit(QWidget* parent);
+    // The OK (default) and Cancel buttons, right-aligned, ending the dialog.
+    static QHBoxLayout* CreateOkCancelRow(QDialog* dialog);
 
 private:
     QComboBox* m_bitrateCombo;

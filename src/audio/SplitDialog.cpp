@@ -25,17 +25,7 @@ CSplitDialog::CSplitDialog(QWidget* parent)
     form->addRow(QStringLiteral("Volume Scale "), m_volumeEdit);
     form->addRow(QStringLiteral("Splite Count"), m_countEdit);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ControlId::Set(ok, kOkId);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    ControlId::Set(cancel, kCancelId);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = CReencodeDialog::CreateOkCancelRow(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
