@@ -21,7 +21,7 @@ void CFileJob::Run()
         }
         m_currentFileIndex.store(i);
         m_filesPosition.store(i + 1);
-        m_fileRange.store(0);
+        SetFileRange(0);
         CAppEvent::Post(m_progressReceiver, AppEventType::kJobProgress, i, kFileStarts);
         ProcessFile(m_files.at(i));
     }

@@ -46,14 +46,14 @@ public:
     // The two progress values: files started out of the list, and the current file's range.
     int FilesPosition() const { return m_filesPosition.load(); }
     int FilesMaximum() const { return m_filesMaximum.load(); }
-    int FileRange() const { return m_fileRange.load(); }
+    virtual int FileRange() const { return CurrentFileRange(); }
 
     // Every failure of the run so far, in order.
     QStringList Failures() const;
 
 protected:
     // The current file's progress range (seconds of an MP3, data bytes / sample rate of a WAV).
-    void SetFileRange(int range) { m_fileRange.store(range); }
+    void SetFileRange(int range) { SetCurrentFileRange(range); }
     void PostFileProgress(int position) const;
     // Records a failure; showUser also hands it to the message handler.
     void ReportFailure(const QString& message, bool showUser);
@@ -68,7 +68,6 @@ private:
     std::atomic<int> m_currentFileIndex{0};
     std::atomic<int> m_filesPosition{0};
     std::atomic<int> m_filesMaximum{0};
-    std::atomic<int> m_fileRange{0};
     mutable std::mutex m_failuresMutex;
     QStringList m_failures;
 };

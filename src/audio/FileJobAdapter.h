@@ -36,6 +36,9 @@ public:
         m_job.Cancel();
     }
 
+    // The wrapped job learns each file's length as it decodes it.
+    int FileRange() const override { return m_job.CurrentFileRange(); }
+
     bool Succeeded() const { return m_succeeded; }
 
 private:

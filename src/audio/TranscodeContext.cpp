@@ -1,5 +1,6 @@
 #include "audio/TranscodeContext.h"
 
+#include "audio/TranscodeOwner.h"
 #include "tags/MediaLength.h"
 
 namespace
@@ -42,6 +43,9 @@ bool CTranscodeContext::EnsureEncoder(int chunkBytes)
 void CTranscodeContext::SetDurationFromFile(const QString& path)
 {
     durationSeconds = static_cast<std::int32_t>(CMediaLength::QueryLength(path) / kMillisecondsPerSecond);
+    if (owner) {
+        owner->SetCurrentFileRange(durationSeconds);
+    }
 }
 
 CTranscodeContext& CTranscodeContext::Instance()

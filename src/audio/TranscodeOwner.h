@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 class QObject;
 
 // What a decoding run needs from the job that owns it. The job lives on the worker thread
@@ -16,4 +18,12 @@ public:
     virtual QObject* ProgressReceiver() const = 0;
     // Index of the file being processed, sent with every progress event.
     virtual int CurrentFileIndex() const = 0;
+
+    // The current file's progress range (seconds of an MP3), set by the decoding run once the
+    // file's length is known and read by the progress window.
+    void SetCurrentFileRange(int range) { m_currentFileRange.store(range); }
+    int CurrentFileRange() const { return m_currentFileRange.load(); }
+
+private:
+    std::atomic<int> m_currentFileRange{0};
 };

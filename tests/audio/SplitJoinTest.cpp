@@ -226,6 +226,8 @@ TEST_F(SplitJoinTest, SplitsALongFileAtTheThirdsIntoLowerCaseParts)
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front(), std::make_pair(std::intptr_t(0), std::intptr_t(0)));
     EXPECT_EQ(events.back().second, 300);
+    // The progress window sizes its file bar from the length the run found.
+    EXPECT_EQ(job.CurrentFileRange(), 300);
     // Nothing else is left in the folder: no temporary part files.
     EXPECT_EQ(QDir(Path(QStringLiteral("Mixed Case"))).entryList(QDir::Files | QDir::Hidden).size(), 5);
 }
