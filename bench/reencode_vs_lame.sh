@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Re-encoding speed and memory: a 128 kbps 44.1 kHz stereo MP3 re-encoded at 64 kbps by
 # `sorvane-cli reencode` (decode with libmad, encode through liblame_enc.so, in place), beside
-# `lame --mp3input -b 64` and `ffmpeg -b:a 64k` on the same file in the same run.
+# `lame --mp3input -b 64` and `ffmpeg -b:a 64k` on the same file in the same run; then the same
+# file decoded to WAV by `sorvane-cli decode` beside `mpg123 -w` and ffmpeg.
 #   BUILD_DIR  build folder holding bin/sorvane-cli and bin/liblame_enc.so (default build)
 #   MINUTES    length of the test file (default 60)
 #   RUNS       runs of each, alternating (default 1)
@@ -53,6 +54,13 @@ for _ in $(seq 1 "$RUNS"); do
   read -r w c m < <(measure ffmpeg -nostdin -loglevel error -y -i "$WORK/source.mp3" -c:a libmp3lame -b:a 64k \
     "$WORK/ffmpeg.mp3")
   record ffmpeg "$w" "$c" "$m"
+  read -r w c m < <(measure "$CLI" decode "$WORK/source.mp3" "$WORK/ours.wav")
+  record ours_wav "$w" "$c" "$m"
+  read -r w c m < <(measure mpg123 -q -w "$WORK/mpg123.wav" "$WORK/source.mp3")
+  record mpg123_wav "$w" "$c" "$m"
+  read -r w c m < <(measure ffmpeg -nostdin -loglevel error -y -i "$WORK/source.mp3" "$WORK/ffmpeg.wav")
+  record ffmpeg_wav "$w" "$c" "$m"
+  rm -f "$WORK"/*.wav
 done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 duration() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1"; }
@@ -70,3 +78,12 @@ printf '  ratio ours/lame at the same rate: wall %s, cpu %s\n' "$(ratio "${wall[
   "$(ratio "${cpu[ours]}" "${cpu[lame_same_rate]}")"
 printf '  ratio ours/ffmpeg: wall %s, cpu %s\n' "$(ratio "${wall[ours]}" "${wall[ffmpeg]}")" \
   "$(ratio "${cpu[ours]}" "${cpu[ffmpeg]}")"
+printf 'MP3 to WAV of the same file:\n'
+wavrow() { printf '  %-30s wall %7d ms   cpu %7d ms   peak %7d KB\n' "$1" "${wall[$2]}" "${cpu[$2]}" "${rss[$2]}"; }
+wavrow "sorvane-cli decode" ours_wav
+wavrow "mpg123 -w" mpg123_wav
+wavrow "ffmpeg" ffmpeg_wav
+printf '  ratio ours/mpg123: wall %s, cpu %s\n' "$(ratio "${wall[ours_wav]}" "${wall[mpg123_wav]}")" \
+  "$(ratio "${cpu[ours_wav]}" "${cpu[mpg123_wav]}")"
+printf '  ratio ours/ffmpeg: wall %s, cpu %s\n' "$(ratio "${wall[ours_wav]}" "${wall[ffmpeg_wav]}")" \
+  "$(ratio "${cpu[ours_wav]}" "${cpu[ffmpeg_wav]}")"
