@@ -6,6 +6,8 @@
 #include "audio/WholeFile.h"
 #include "platform/AppEvent.h"
 
+#include <QFileInfo>
+
 namespace
 {
 const QString kMp3Extension = QStringLiteral(".mp3");
@@ -58,6 +60,14 @@ bool CSplitJob::ProcessFile(const QString& path)
         m_messages << QStringLiteral("The split count must be from %1 to %2").arg(kMinSplitCount).arg(kMaxSplitCount);
         return false;
     }
+    // A part named like another file of the batch would replace that file before (or after)
+    // it is split, and the user's recording would be gone.
+    const QString clash = InputReplacedByPart(path);
+    if (!clash.isEmpty()) {
+        m_messages << QStringLiteral("%1: its part would replace %2, which is in the same batch; it was not split")
+                          .arg(path, clash);
+        return false;
+    }
     ContextGuard contextGuard;
     CTranscodeContext::DestroyInstance();
     CTranscodeContext& context = CTranscodeContext::Instance();
@@ -84,4 +94,18 @@ bool CSplitJob::ProcessFile(const QString& path)
         return false;
     }
     return complete;
+}
+
+QString CSplitJob::InputReplacedByPart(const QString& path) const
+{
+    const QString base = BasePath(path);
+    for (const QString& input : m_files) {
+        const QString inputPath = QFileInfo(input).absoluteFilePath();
+        for (int part = 1; part <= m_splitCount; ++part) {
+            if (QFileInfo(CSplitSink::PartPath(base, part)).absoluteFilePath() == inputPath) {
+                return input;
+            }
+        }
+    }
+    return {};
 }

@@ -42,6 +42,9 @@ public:
     static QString BasePath(const QString& path);
 
 private:
+    // The file of the batch that one of path's parts would replace; empty when none.
+    QString InputReplacedByPart(const QString& path) const;
+
     QStringList m_files;
     float m_volumeScale;
     std::int32_t m_splitCount;

@@ -277,6 +277,14 @@ TEST_F(SplitJoinTest, SplitEdgeCasesShortFilesOtherNamesCancelAndBadInput)
     EXPECT_TRUE(garbage.WrittenFiles().isEmpty());
     EXPECT_EQ(garbage.Messages().size(), 1);
     EXPECT_EQ(ReadAll(text), QByteArray(5000, 'x'));
+
+    // "short_1.mp3" is written above; as an input of a batch with "short.mp3" it must survive.
+    const QByteArray partBytes = ReadAll(job.WrittenFiles().at(0));
+    CSplitJob clash({shortTone, job.WrittenFiles().at(0)}, 1.0f, 3);
+    EXPECT_FALSE(clash.Run());
+    EXPECT_EQ(ReadAll(job.WrittenFiles().at(0)), partBytes);
+    EXPECT_FALSE(clash.WrittenFiles().contains(job.WrittenFiles().at(0)));
+    EXPECT_EQ(clash.Messages().size(), 1);
 }
 
 TEST_F(SplitJoinTest, JoinsMixedRatesAndLayoutsIntoTheTargetFormat)
