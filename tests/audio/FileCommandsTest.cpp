@@ -10,12 +10,18 @@
 #include "audio/SplitDialog.h"
 #include "controls/ControlId.h"
 #include "controls/EditCtrl.h"
+#include "controls/MenuXP.h"
+#include "controls/PopupMenu.h"
+#include "platform/Volumes.h"
+#include "player_transfer/SelectPlayerDialog.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -213,7 +219,24 @@ TEST_F(FileCommandsTest, JoinEncodesTheSelectedFilesIntoTheChosenFile)
             EXPECT_EQ(request.mode, DialogSeams::FileRequest::Mode::Save);
             return QStringList{typed};
         });
-    OpenWithFiles({first, second});
+    CRecordingsList& list = OpenWithFiles({first, second});
+
+    // "Joint" is greyed while nothing is selected.
+    const auto joinEnabled = [this] {
+        auto* menuBar = ControlId::Find<CMenuXP>(m_window.get(), MainControlId::kMenuBar);
+        menuBar->OpenPopup(0);
+        const auto actions = menuBar->OpenMenu()->actions();
+        const auto join = std::find_if(actions.begin(), actions.end(), [](const QAction* action) {
+            return action->property(PopupMenu::kCommandIdProperty).toInt() == CommandId::kJoin;
+        });
+        const bool enabled = join != actions.end() && (*join)->isEnabled();
+        menuBar->ClosePopup();
+        return enabled;
+    };
+    list.clearSelection();
+    EXPECT_FALSE(joinEnabled());
+    list.SelectAllRows();
+    EXPECT_TRUE(joinEnabled());
 
     CDialogAnswer<CJoinDialog> answer([](CJoinDialog& dialog) {
         EXPECT_EQ(ControlId::Find<QComboBox>(&dialog, CJoinDialog::kBitrateComboId)->currentIndex(), TableIndexOf(32));
@@ -234,4 +257,29 @@ TEST_F(FileCommandsTest, JoinEncodesTheSelectedFilesIntoTheChosenFile)
     EXPECT_EQ(TestSupport::FfprobeField(joined, "channels"), "2");
     EXPECT_EQ(BitrateKbps(joined), 128);
     EXPECT_NEAR(Duration(joined), Duration(first) + Duration(second), 2 * kEncoderOverheadFrames * kFrame44k);
+}
+
+TEST_F(FileCommandsTest, LoadPlayerFilesReplacesTheListWithThePlayersMp3Files)
+{
+    QTemporaryDir player;
+    ASSERT_TRUE(QDir(player.path()).mkpath("Music/Show"));
+    const QString first = Mp3Fixtures::MakeToneMp3(player.filePath("Music"), "Early", 44100, 2, 1.0, 128);
+    const QString second = Mp3Fixtures::MakeToneMp3(player.filePath("Music/Show"), "Late", 22050, 1, 1.0, 32);
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_FALSE(second.isEmpty());
+    qputenv(Volumes::kRootsVariable, (player.path() + "=removable").toUtf8());
+    CRecordingsList& list = OpenWithFiles({Mp3Fixtures::MakeToneMp3(m_files.path(), "here", 44100, 2, 1.0, 128)});
+
+    CDialogAnswer<CSelectPlayerDialog> answer([](CSelectPlayerDialog& dialog) {
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    m_window->OnCommand(CommandId::kLoadPlayerFiles);
+    qunsetenv(Volumes::kRootsVariable);
+    ASSERT_TRUE(answer.answered);
+
+    QStringList rows;
+    list.AllPaths(rows);
+    rows.sort();
+    EXPECT_EQ(rows, (QStringList{first, second}));
+    EXPECT_TRUE(m_shown.isEmpty()) << Shown().toStdString();
 }
