@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <deque>
 
+class CWaveFile;
+
 // One screen point of a lane's outline: x is the column from the start of the file, y the row.
 struct WavePoint
 {
@@ -27,8 +29,8 @@ class CWaveData
 public:
     // Frames of audio behind one cache unit at any sample format.
     static constexpr int kFramesPerCacheUnit = 128;
-    static constexpr int kSmallestZoom = 512; // zooming in stops here
-    static constexpr int kCacheBlockBytes = 512;  // sample bytes per cache entry
+    static constexpr int kSmallestZoom = 512;    // zooming in stops here
+    static constexpr int kCacheBlockBytes = 512; // sample bytes per cache entry
     static constexpr int kCacheEntryBytes = 4;
 
     // The sample layouts the view can draw; any other paints the background only.
@@ -44,13 +46,13 @@ public:
     // Rows of the painted view for an area (relative to the area's top).
     struct LaneGeometry
     {
-        int rulerHeight = 0;  // m
-        int lane1Top = 0;     // m
-        int lane1Bottom = 0;  // m + H (stereo) or bottom (mono)
+        int rulerHeight = 0;   // m
+        int lane1Top = 0;      // m
+        int lane1Bottom = 0;   // m + H (stereo) or bottom (mono)
         int separatorRow = -1; // m + Half, -1 for mono
-        int lane2Top = -1;    // t2, -1 for mono
-        int lane2Bottom = -1; // b2, -1 for mono
-        double scale = 1.0;   // sample units per pixel
+        int lane2Top = -1;     // t2, -1 for mono
+        int lane2Bottom = -1;  // b2, -1 for mono
+        double scale = 1.0;    // sample units per pixel
     };
 
     struct ByteRange
@@ -72,6 +74,9 @@ public:
     const QString& FileName() const { return m_fileName; }
     // The WAV path with its last three characters replaced by "mmp".
     static QString CacheFileFor(const QString& wavPath);
+    // The cache actually in use: beside the WAV, or in the temporary folder when that folder
+    // cannot hold it; empty when none could be written.
+    QString CacheFile() const { return m_cacheFile; }
     // Zoom of the whole file in view for a cache of cacheBytes bytes.
     static int InitialZoomForCacheLength(std::int64_t cacheBytes);
 
@@ -127,7 +132,22 @@ public:
     void SetStyle(const WaveStyle* style) { m_style = style; }
 
 private:
-    // (helper: add private members and functions here as needed)
+    enum class BuildResult
+    {
+        Built,
+        CacheUnwritable,
+        WavUnreadable,
+    };
+
+    void Reset();
+    BuildResult BuildCache(CWaveFile& wave, const QString& cachePath) const;
+    std::int64_t TotalFrames() const;
+    std::int64_t FrameAtColumn(int x) const;
+    static bool SameRows(const LaneGeometry& a, const LaneGeometry& b);
+    void RebuildPoints(const LaneGeometry& geometry);
+
+    QString m_cacheFile;
+    LaneGeometry m_builtGeometry;
     QString m_fileName;
     int m_maximumZoom = 0;
     std::int64_t m_dataLength = 0;
