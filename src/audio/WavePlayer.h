@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class AudioPlayback;
 class CWaveFile;
@@ -39,7 +41,16 @@ public:
     std::uint32_t EndOffset() const { return m_endOffset; }
 
 private:
-    // (helper: add private members and functions here as needed)
+    // Streams the file into the output until playing is cleared; runs on m_feeder.
+    void Feed();
+    // Fills a block from the file; 0 at the end of the data or on a read error.
+    std::uint32_t ReadBlock(std::uint8_t* block);
+    // Waits on the device until ready() holds; false once playing ended (also when the device
+    // failed meanwhile).
+    template <typename Ready>
+    bool WaitFor(Ready ready);
+    void WakeFeeder();
+
     std::unique_ptr<CWaveFile> m_file;
     std::unique_ptr<AudioPlayback> m_device;
     std::atomic<bool> m_playing{false};
@@ -47,4 +58,14 @@ private:
     std::mutex m_stopLock;
     std::uint32_t m_endOffset = 0;
     std::thread m_feeder;
+
+    // The ring of blocks, one allocation made at Open.
+    std::vector<std::uint8_t> m_blocks;
+    // Per ring slot: where the block last written from it ends in the output's byte count; the
+    // slot is free again once the output has played that far.
+    std::array<std::uint64_t, kBufferCount> m_blockEnds{};
+    std::uint32_t m_frameBytes = 1;
+    std::uint32_t m_bytesPerSecond = 0;
+    std::mutex m_feedMutex;
+    std::condition_variable m_feedWake;
 };
