@@ -7,6 +7,7 @@
 #include "app/RecordSettings.h"
 #include "app/WidgetClassRegistry.h"
 #include "controls/EditCtrl.h"
+#include "wave_editor/WaveEditCtrl.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -50,7 +51,7 @@ int CRecorderApp::Run()
     QApplication::setStyle(QStyleFactory::create(QLatin1String(kControlStyle)));
     // 2-4. The custom control classes, in order around the settings load.
     CWidgetClassRegistry& classes = CWidgetClassRegistry::Instance();
-    classes.Register(QLatin1String(CWidgetClassRegistry::kWaveEditClass));
+    classes.Register(QLatin1String(CWidgetClassRegistry::kWaveEditClass), &CWaveEditCtrl::Create);
     CRecordSettings::Instance();
     classes.Register(QLatin1String(CWidgetClassRegistry::kSpinEditClass), &CEditCtrl::Create);
     // 5. Skins need true colour.

@@ -63,7 +63,35 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // (helper: add private members and functions here as needed)
+    // What the cached view image was rendered from; any difference renders it again.
+    struct ViewKey
+    {
+        QString fileName;
+        bool loaded = false;
+        std::int64_t dataLength = 0;
+        int zoom = 0;
+        int scroll = 0;
+        QSize size;
+        qreal pixelRatio = 1.0;
+        bool operator==(const ViewKey&) const = default;
+    };
+
+    void leaveEvent(QEvent* event) override;
+
+    // The store's area: the whole client below the top strip.
+    WaveArea ViewArea() const;
+    ViewKey CurrentViewKey() const;
+    void RenderViewIfStale();
+    // A caret or play cursor at column x, from the ruler's bottom to the client's bottom.
+    QRect CursorRectAt(int x) const;
+    // The store's selection columns as inverted on screen (below the ruler); none when there is none.
+    QRect ClientSelectionRect() const;
+    // Shows the caret at the cursor frame's column when that column may carry it, else hides it.
+    void PlaceCaret();
+    void RestartBlinkTimer();
+    void UpdateEdgeFlags(int x);
+    void ForgetPlayCursor();
+
     CWaveData* m_data;
     WaveStyle m_style;
     bool m_caretShown = false;
@@ -76,4 +104,8 @@ private:
     QRect m_selectionRect;
     QRect m_playCursorRect;
     QBasicTimer m_blinkTimer;
+    QImage m_viewImage;
+    ViewKey m_viewKey;
+    bool m_viewStale = true;
+    int m_markerX = -1; // pointer marker column, -1 when hidden
 };
