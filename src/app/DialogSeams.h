@@ -37,6 +37,12 @@ struct FileRequest
     QString directory;
     // Qt filter text, e.g. "MP3 Files (*.mp3);;All Files (*)".
     QString filter;
+    // Save: appended (without its dot) when the user typed a name without an extension.
+    QString defaultSuffix;
+    // An extra drop-down list shown under the file dialog when choices is not empty.
+    QString choiceLabel;
+    QStringList choices;
+    int* choiceIndex = nullptr; // in: preselected, out: chosen
 };
 
 // Returns the button the user pressed.

@@ -7,7 +7,6 @@
 #include "app/DesktopLauncher.h"
 #include "app/DialogSeams.h"
 #include "app/ElapsedTimeLabel.h"
-#include "app/PendingCommands.h"
 #include "app/RecordSettings.h"
 #include "app/RecordingsList.h"
 #include "audio/Mp3EditCommands.h"
@@ -26,6 +25,7 @@
 #include "record/TimeRecordSetupDialog.h"
 #include "record/VoiceActivationDialog.h"
 #include "tags/TagListenPanel.h"
+#include "wave_editor/CutPlayDlg.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -298,6 +298,7 @@ void CMainWindow::BuildDispatcher()
     Route({kSplit}, [this, selectedPaths] { Mp3EditCommands::Split(this, selectedPaths()); });
     Route({kJoin}, [this, selectedPaths] { Mp3EditCommands::Join(this, selectedPaths()); });
     Route({kWavToMp3}, [this] { WavToMp3Command::Run(this); });
+    Route({kCutAndPlay}, [this] { CCutPlayDlg::Run(this, m_list->SelectedPath()); });
 }
 
 bool CMainWindow::OnCommand(int commandId)
@@ -314,7 +315,7 @@ bool CMainWindow::OnCommand(int commandId)
         SelectRecordSource(commandId - CommandId::kFirstSourceRadio);
         return true;
     }
-    return PendingCommands::Report(commandId, this);
+    return false;
 }
 
 bool CMainWindow::event(QEvent* event)

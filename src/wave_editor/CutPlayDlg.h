@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <cstdint>
 #include <memory>
 
 class CWaveEditCtrl;
@@ -57,11 +58,43 @@ public:
     // Runs a command as the toolbar would.
     void OnCommand(int commandId);
 
+public slots:
+    // Every way of ending the dialog (Esc, close box) ends playback and drops the cache.
+    void done(int result) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // (helper: add private members and functions here as needed)
+    struct PlayRange
+    {
+        std::int64_t start = 0;
+        std::int64_t end = 0;
+    };
+
+    void CreateControls();
+    void AddCommand(int commandId, int bitmapId, bool checkable);
+    // Loads the working file into the wave control and resets the scroll bar.
+    void ShowWorkingFile();
+    void UpdateScrollBar();
+    // The selection in bytes; no selection = the whole file, a caret only = caret to the end.
+    PlayRange SelectedRange() const;
+    bool HasWorkingFile() const;
+    // Makes path the working file, deleting a temporary one it replaces.
+    void ReplaceWorkingFile(const QString& path, bool temporary);
+    void DeleteTemporaryWorkingFile();
+    QString WorkingCacheFile() const;
+
+    void OpenAudioFile();
+    void SaveSelection();
+    bool SaveSelectionAsMp3(const QString& path, const PlayRange& range, int bitrateKbps);
+    bool SaveSelectionAsWav(const QString& path, const PlayRange& range);
+    void PlaySelection();
+    bool StartPlayer();
+    void OnPlayTick();
+    void FinishPlayback();
+    void EndSession();
+
     QString m_workingFile;
     QScrollBar* m_scrollBar = nullptr;
     bool m_stopRequest = false;
@@ -69,4 +102,9 @@ private:
     bool m_repeat = true;
     CWaveEditCtrl* m_waveEdit = nullptr;
     std::unique_ptr<CWavePlayer> m_player;
+    QTimer* m_playTimer = nullptr;
+    PlayRange m_playRange;
+    // Only a file this dialog decoded is ever deleted: a WAV the user opened is theirs, even
+    // when it lives in the temporary folder.
+    bool m_workingFileIsTemporary = false;
 };

@@ -16,6 +16,7 @@
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace
 {
@@ -529,6 +530,112 @@ QImage AboutPicture()
     return image;
 }
 
+// The cut-and-play toolbar's 18 x 18 pictures.
+enum class ToolPicture
+{
+    Play,
+    Stop,
+    Open,
+    Save,
+    ZoomIn,
+    ZoomOut,
+    Repeat
+};
+
+QImage ToolBitmap(ToolPicture picture)
+{
+    constexpr int kSide = 18;
+    const QColor outline(24, 34, 52);
+    QImage image = NewCanvas(QSize(kSide, kSide));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPen thin(outline, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    switch (picture) {
+    case ToolPicture::Play: {
+        QPainterPath triangle;
+        triangle.moveTo(5, 3);
+        triangle.lineTo(15, 9);
+        triangle.lineTo(5, 15);
+        triangle.closeSubpath();
+        painter.setPen(thin);
+        painter.setBrush(kPlayGreen);
+        painter.drawPath(triangle);
+        break;
+    }
+    case ToolPicture::Stop:
+        painter.setPen(thin);
+        painter.setBrush(QColor(70, 90, 200));
+        painter.drawRoundedRect(QRectF(4.5, 4.5, 9, 9), 1, 1);
+        break;
+    case ToolPicture::Open: {
+        painter.setPen(thin);
+        painter.setBrush(QColor(214, 170, 60));
+        QPainterPath back;
+        back.moveTo(1.5, 15.5);
+        back.lineTo(1.5, 3.5);
+        back.lineTo(6.5, 3.5);
+        back.lineTo(8, 5.5);
+        back.lineTo(14.5, 5.5);
+        back.lineTo(14.5, 15.5);
+        back.closeSubpath();
+        painter.drawPath(back);
+        QPainterPath front;
+        front.moveTo(1.5, 15.5);
+        front.lineTo(4.5, 8.5);
+        front.lineTo(17, 8.5);
+        front.lineTo(14.5, 15.5);
+        front.closeSubpath();
+        painter.setBrush(QColor(246, 206, 96));
+        painter.drawPath(front);
+        break;
+    }
+    case ToolPicture::Save:
+        painter.setPen(thin);
+        painter.setBrush(QColor(60, 90, 160));
+        painter.drawRoundedRect(QRectF(2.5, 2.5, 13, 13), 1.5, 1.5);
+        painter.setBrush(kSteel);
+        painter.drawRect(QRectF(5.5, 2.5, 7, 5));
+        painter.setBrush(QColor(250, 250, 250));
+        painter.drawRect(QRectF(4.5, 10.5, 9, 5));
+        break;
+    case ToolPicture::ZoomIn:
+    case ToolPicture::ZoomOut:
+        painter.setPen(QPen(outline, 2.5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(11.5, 11.5), QPointF(16, 16));
+        painter.setPen(QPen(outline, 1.5));
+        painter.setBrush(QColor(220, 236, 255));
+        painter.drawEllipse(QPointF(7.5, 7.5), 5.5, 5.5);
+        painter.setPen(QPen(outline, 1.5, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(QPointF(4.8, 7.5), QPointF(10.2, 7.5));
+        if (picture == ToolPicture::ZoomIn)
+            painter.drawLine(QPointF(7.5, 4.8), QPointF(7.5, 10.2));
+        break;
+    case ToolPicture::Repeat: {
+        const QColor arrow(30, 140, 70);
+        painter.setPen(QPen(arrow, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawArc(QRectF(3, 3, 12, 12), 30 * 16, 150 * 16);
+        painter.drawArc(QRectF(3, 3, 12, 12), 210 * 16, 150 * 16);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(arrow);
+        QPainterPath upper;
+        upper.moveTo(14.8, 3.5);
+        upper.lineTo(15.6, 8.6);
+        upper.lineTo(10.8, 7);
+        upper.closeSubpath();
+        painter.drawPath(upper);
+        QPainterPath lower;
+        lower.moveTo(3.2, 14.5);
+        lower.lineTo(2.4, 9.4);
+        lower.lineTo(7.2, 11);
+        lower.closeSubpath();
+        painter.drawPath(lower);
+        break;
+    }
+    }
+    return image;
+}
+
 bool WriteBtn(const QDir& folder, int id, const QImage& picture)
 {
     const QImage straight = picture.convertToFormat(QImage::Format_ARGB32);
@@ -618,6 +725,13 @@ int main(int argc, char** argv)
     ok = WritePng(folder, QStringLiteral("bitmap/177.png"), TitleBand()) && ok;
     ok = WritePng(folder, QStringLiteral("bitmap/185.png"), CheckMark()) && ok;
     ok = WritePng(folder, QStringLiteral("bitmap/187.png"), AboutPicture()) && ok;
+    const std::pair<int, ToolPicture> toolBitmaps[] = {
+        {3119, ToolPicture::Play},   {3120, ToolPicture::Stop},   {3121, ToolPicture::Open},
+        {3122, ToolPicture::Save},   {3123, ToolPicture::ZoomIn}, {3124, ToolPicture::ZoomOut},
+        {3125, ToolPicture::Repeat},
+    };
+    for (const auto& [id, picture] : toolBitmaps)
+        ok = WritePng(folder, QStringLiteral("bitmap/%1.png").arg(id), ToolBitmap(picture)) && ok;
     ok = WritePng(folder, QStringLiteral("icon/128.png"), Icon(128)) && ok;
     ok = WritePng(folder, QStringLiteral("icon/sorvane.png"), Icon(256)) && ok;
     if (!ok) {

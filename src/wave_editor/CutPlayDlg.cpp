@@ -1,0 +1,634 @@
+#include "wave_editor/CutPlayDlg.h"
+
+#include "app/DataFileStore.h"
+#include "app/DialogSeams.h"
+#include "app/RecordFormat.h"
+#include "app/RecordSettings.h"
+#include "app/WidgetClassRegistry.h"
+#include "audio/Mp3ToWavJob.h"
+#include "audio/ProcessDialog.h"
+#include "audio/WavToMp3Job.h"
+#include "audio/WaveFile.h"
+#include "audio/WavePlayer.h"
+#include "controls/ControlId.h"
+#include "record/RecordingNames.h"
+#include "wave_editor/WaveData.h"
+#include "wave_editor/WaveEditCtrl.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+constexpr const char* kCaption = "Cut and play what you are interest";
+constexpr const char* kOpenCaption = "Open";
+constexpr const char* kSaveCaption = "Save selection as audio file";
+constexpr const char* kAudioFilter = "MP3 File(*.MP3 *.mp3);;WAV File(*.WAV *.wav)";
+constexpr const char* kDefaultSaveSuffix = "mp3";
+constexpr const char* kBitrateLabel = "MP3 Bit  Rate";
+constexpr const char* kMp3Extension = ".mp3";
+constexpr const char* kWavExtension = ".wav";
+constexpr int kExtensionLength = 4;
+
+// 407 x 95 dialog units: the wave control over the whole width, the scroll bar and the toolbar
+// in a row below it.
+constexpr int kDialogWidth = 610;
+constexpr int kDialogHeight = 190;
+constexpr int kWaveEditHeight = 154;
+constexpr int kBottomRowTop = 158;
+constexpr int kBottomRowHeight = 30;
+constexpr int kRowGap = 4;
+constexpr int kButtonSize = 24;
+constexpr int kIconSize = 18;
+
+// The playback loop looks at the player this often; the event loop runs in between.
+constexpr int kPlayPollMs = 10;
+// WAV selections are copied through a buffer of this size, never the whole range at once.
+constexpr std::uint32_t kCopyChunkBytes = 256 * 1024;
+
+struct CommandButton
+{
+    int commandId;
+    int bitmapId;
+    bool checkable;
+};
+
+constexpr CommandButton kButtons[] = {
+    {CCutPlayDlg::kOpenCommand, 3121, false},          {CCutPlayDlg::kSaveSelectionCommand, 3122, false},
+    {CCutPlayDlg::kPlaySelectionCommand, 3119, false}, {CCutPlayDlg::kStopCommand, 3120, false},
+    {CCutPlayDlg::kRepeatCommand, 3125, true},         {CCutPlayDlg::kZoomInCommand, 3123, false},
+    {CCutPlayDlg::kZoomOutCommand, 3124, false},
+};
+
+bool HasExtension(const QString& path, const char* extension)
+{
+    return path.right(kExtensionLength).compare(QLatin1String(extension), Qt::CaseInsensitive) == 0;
+}
+
+QString OpenErrorText(const QString& path)
+{
+    return QStringLiteral("Open File %1 Error").arg(path);
+}
+
+QString CreateErrorText(const QString& path)
+{
+    return QStringLiteral("Create File %1 Error").arg(path);
+}
+
+bool IsInsideTemporaryFolder(const QString& path)
+{
+    const QString folder = QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/');
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()).startsWith(folder);
+}
+
+bool RemoveIfExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path) && QFile::remove(path);
+}
+
+// Removes a half-written file unless the copy was completed and kept.
+class CPartialFileGuard
+{
+public:
+    explicit CPartialFileGuard(QString path)
+        : m_path(std::move(path))
+    {}
+    ~CPartialFileGuard()
+    {
+        if (!m_kept) {
+            QFile::remove(m_path);
+        }
+    }
+    CPartialFileGuard(const CPartialFileGuard&) = delete;
+    CPartialFileGuard& operator=(const CPartialFileGuard&) = delete;
+    void Keep() { m_kept = true; }
+
+private:
+    QString m_path;
+    bool m_kept = false;
+};
+
+// A new, empty file beside `destination` that the copy is written into; empty when none could
+// be made.
+QString ReservePartialFile(const QString& destination)
+{
+    const QFileInfo info(destination);
+    QTemporaryFile reserve(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    reserve.setAutoRemove(false);
+    return reserve.open() ? reserve.fileName() : QString();
+}
+} // namespace
+
+CCutPlayDlg::CCutPlayDlg(QWidget* parent)
+    : QDialog(parent)
+{
+    ControlId::Set(this, kTemplateId);
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setFixedSize(kDialogWidth, kDialogHeight);
+    CreateControls();
+    // The store is the program's one: a file an earlier dialog showed is not this one's.
+    if (m_waveEdit->Data().IsLoaded()) {
+        m_waveEdit->LoadFile(QString());
+    }
+}
+
+CCutPlayDlg::~CCutPlayDlg()
+{
+    FinishPlayback();
+    DeleteTemporaryWorkingFile();
+}
+
+void CCutPlayDlg::CreateControls()
+{
+    QWidget* created =
+        CWidgetClassRegistry::Instance().Create(QString::fromLatin1(CWidgetClassRegistry::kWaveEditClass), this);
+    m_waveEdit = qobject_cast<CWaveEditCtrl*>(created);
+    if (m_waveEdit == nullptr) {
+        // The class is not bound to its factory (or to another widget): build the control here.
+        std::unique_ptr<QWidget> unusable(created);
+        m_waveEdit = new CWaveEditCtrl(this);
+    }
+    ControlId::Set(m_waveEdit, kWaveEditId);
+    m_waveEdit->setGeometry(0, 0, kDialogWidth, kWaveEditHeight);
+
+    m_toolBar = new QToolBar(this);
+    ControlId::Set(m_toolBar, kToolbarFrameId);
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(kIconSize, kIconSize));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (const CommandButton& button : kButtons) {
+        AddCommand(button.commandId, button.bitmapId, button.checkable);
+    }
+    const int toolBarWidth = m_toolBar->sizeHint().width();
+    m_toolBar->setGeometry(kDialogWidth - toolBarWidth, kBottomRowTop, toolBarWidth, kBottomRowHeight);
+
+    m_scrollBar = new QScrollBar(Qt::Horizontal, this);
+    ControlId::Set(m_scrollBar, kScrollBarId);
+    const int scrollBarHeight = m_scrollBar->sizeHint().height();
+    m_scrollBar->setGeometry(0, kBottomRowTop + (kBottomRowHeight - scrollBarHeight) / 2,
+                             kDialogWidth - toolBarWidth - kRowGap, scrollBarHeight);
+    m_scrollBar->setRange(0, 0);
+    // Every kind of move (arrows, page, thumb drag) arrives here as the new position.
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int position) { m_waveEdit->SetScroll(position); });
+
+    m_playTimer = new QTimer(this);
+    m_playTimer->setInterval(kPlayPollMs);
+    connect(m_playTimer, &QTimer::timeout, this, &CCutPlayDlg::OnPlayTick);
+}
+
+void CCutPlayDlg::AddCommand(int commandId, int bitmapId, bool checkable)
+{
+    auto* action = new QAction(QIcon(QStringLiteral(":/bitmap/%1.png").arg(bitmapId)), TooltipText(commandId), this);
+    action->setToolTip(TooltipText(commandId));
+    action->setData(commandId);
+    action->setCheckable(checkable);
+    action->setChecked(checkable && m_repeat);
+    connect(action, &QAction::triggered, this, [this, commandId] { OnCommand(commandId); });
+    m_toolBar->addAction(action);
+    if (QWidget* button = m_toolBar->widgetForAction(action)) {
+        button->setFixedSize(kButtonSize, kButtonSize);
+    }
+}
+
+QAction* CCutPlayDlg::CommandAction(int commandId) const
+{
+    for (QAction* action : m_toolBar->actions()) {
+        if (action->data().toInt() == commandId) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+QString CCutPlayDlg::TooltipText(int commandId)
+{
+    switch (commandId) {
+    case kOpenCommand:
+        return QStringLiteral("Open audio file");
+    case kSaveSelectionCommand:
+        return QStringLiteral("Save selection as audio file ");
+    case kPlaySelectionCommand:
+        return QStringLiteral("Play selection");
+    case kStopCommand:
+        return QStringLiteral("Stop play selection");
+    case kRepeatCommand:
+        return QStringLiteral("Repeat play selection");
+    case kZoomInCommand:
+        return QStringLiteral("Zoom In");
+    case kZoomOutCommand:
+        return QStringLiteral("Zoom Out");
+    default:
+        return {};
+    }
+}
+
+void CCutPlayDlg::OnCommand(int commandId)
+{
+    switch (commandId) {
+    case kOpenCommand:
+        OpenAudioFile();
+        break;
+    case kSaveSelectionCommand:
+        SaveSelection();
+        break;
+    case kPlaySelectionCommand:
+        PlaySelection();
+        break;
+    case kStopCommand:
+        m_stopRequest = true;
+        FinishPlayback();
+        m_waveEdit->update();
+        break;
+    case kRepeatCommand:
+        m_repeat = !m_repeat;
+        if (QAction* repeat = CommandAction(kRepeatCommand)) {
+            repeat->setChecked(m_repeat);
+        }
+        break;
+    case kZoomInCommand:
+        m_waveEdit->ZoomIn();
+        UpdateScrollBar();
+        break;
+    case kZoomOutCommand:
+        m_waveEdit->ZoomOut();
+        UpdateScrollBar();
+        break;
+    default:
+        break;
+    }
+}
+
+void CCutPlayDlg::Run(QWidget* parent, const QString& selectedFile)
+{
+    CCutPlayDlg dialog(parent);
+    if (!selectedFile.isEmpty()) {
+        // A WAV needs no decoding: it is shown in place, as Open would.
+        if (HasExtension(selectedFile, kWavExtension)) {
+            dialog.ReplaceWorkingFile(selectedFile, false);
+        } else {
+            dialog.Decode(selectedFile);
+        }
+    }
+    if (dialog.HasWorkingFile()) {
+        dialog.ShowWorkingFile();
+    }
+    dialog.exec();
+}
+
+bool CCutPlayDlg::Decode(const QString& mp3Path)
+{
+    FinishPlayback();
+    const QString temporaryFolder = QDir::tempPath();
+    const QString decoded = CMp3ToWavJob::OutputPathFor(temporaryFolder, mp3Path);
+    CMp3ToWavJob job;
+    job.SetFiles({mp3Path});
+    job.SetOutputFolder(temporaryFolder);
+    CProcessDialog progress(CProcessDialog::kDecodeMp3Template, job, this);
+    if (progress.exec() != QDialog::Accepted) {
+        // A cancelled decode leaves half a file that nothing will ever show.
+        if (decoded != m_workingFile) {
+            RemoveIfExists(decoded);
+        }
+        return false;
+    }
+    if (!QFileInfo::exists(decoded)) {
+        return false;
+    }
+    ReplaceWorkingFile(decoded, true);
+    return true;
+}
+
+bool CCutPlayDlg::IsPlaying() const
+{
+    return m_playTimer->isActive();
+}
+
+bool CCutPlayDlg::HasWorkingFile() const
+{
+    return !m_workingFile.isEmpty() && QFileInfo::exists(m_workingFile);
+}
+
+void CCutPlayDlg::ReplaceWorkingFile(const QString& path, bool temporary)
+{
+    // Decoding the same MP3 again rewrites the same file, which must then stay.
+    if (path != m_workingFile) {
+        DeleteTemporaryWorkingFile();
+    }
+    m_workingFile = path;
+    m_workingFileIsTemporary = temporary;
+}
+
+void CCutPlayDlg::DeleteTemporaryWorkingFile()
+{
+    if (!m_workingFileIsTemporary || !IsInsideTemporaryFolder(m_workingFile)) {
+        return;
+    }
+    RemoveIfExists(m_workingFile);
+    RemoveIfExists(WorkingCacheFile());
+    m_workingFileIsTemporary = false;
+}
+
+QString CCutPlayDlg::WorkingCacheFile() const
+{
+    // The store may have had to keep the cache elsewhere than beside the file.
+    const CWaveData& store = m_waveEdit->Data();
+    if (store.FileName() == m_workingFile && !store.CacheFile().isEmpty()) {
+        return store.CacheFile();
+    }
+    return CWaveData::CacheFileFor(m_workingFile);
+}
+
+void CCutPlayDlg::ShowWorkingFile()
+{
+    m_waveEdit->setEnabled(true);
+    m_waveEdit->LoadFile(m_workingFile);
+    UpdateScrollBar();
+    update();
+}
+
+void CCutPlayDlg::UpdateScrollBar()
+{
+    int extent = 0;
+    if (m_waveEdit->Data().IsLoaded() && m_waveEdit->FrameSize() > 0) {
+        extent = m_waveEdit->ScrollExtent();
+    }
+    const int pageWidth = m_scrollBar->width();
+    // The range is 0 .. width + extent with a page of one width; Qt counts its maximum as the
+    // last position the page can start at, which is that range's end less the page, plus one.
+    const QSignalBlocker blocker(m_scrollBar);
+    m_scrollBar->setRange(0, extent + 1);
+    m_scrollBar->setPageStep(pageWidth);
+    m_scrollBar->setSingleStep(1);
+    m_scrollBar->setValue(0);
+    m_waveEdit->SetScroll(0);
+}
+
+CCutPlayDlg::PlayRange CCutPlayDlg::SelectedRange() const
+{
+    const CWaveData::ByteRange selection = m_waveEdit->SelectionBytes();
+    const std::int64_t dataLength = m_waveEdit->DataLength();
+    if (selection.start < 0) {
+        return {0, dataLength};
+    }
+    if (selection.start == selection.end) {
+        return {selection.start, dataLength};
+    }
+    return {selection.start, selection.end};
+}
+
+// --- open and save
+
+void CCutPlayDlg::OpenAudioFile()
+{
+    DialogSeams::FileRequest request;
+    request.mode = DialogSeams::FileRequest::Mode::OpenOne;
+    request.caption = QString::fromLatin1(kOpenCaption);
+    request.directory = DataFileStore::LoadFolder(QString::fromLatin1(DataFileStore::kOpenDirKey));
+    request.filter = QString::fromLatin1(kAudioFilter);
+    const QStringList chosen = DialogSeams::RunFileDialog(this, request);
+    if (chosen.isEmpty() || chosen.front().isEmpty()) {
+        return;
+    }
+    const QString path = chosen.front();
+    if (HasExtension(path, kMp3Extension)) {
+        if (!Decode(path)) {
+            return;
+        }
+    } else if (HasExtension(path, kWavExtension)) {
+        FinishPlayback();
+        ReplaceWorkingFile(path, false);
+    } else {
+        // Neither kind: the file shown stays, and so does the caption naming it.
+        return;
+    }
+    ShowWorkingFile();
+    setWindowTitle(path);
+}
+
+void CCutPlayDlg::SaveSelection()
+{
+    if (!HasWorkingFile()) {
+        return;
+    }
+    const PlayRange range = SelectedRange();
+
+    int bitrateIndex = CRecordSettings::Instance().BitrateIndex();
+    if (bitrateIndex < 0 || bitrateIndex >= int(BitrateTable.size())) {
+        bitrateIndex = CRecordSettings::kDefaultBitrateIndex;
+    }
+    QStringList bitrates;
+    for (const int kbps : BitrateTable) {
+        bitrates << QStringLiteral("%1 kbps").arg(kbps);
+    }
+    DialogSeams::FileRequest request;
+    request.mode = DialogSeams::FileRequest::Mode::Save;
+    request.caption = QString::fromLatin1(kSaveCaption);
+    request.directory = DataFileStore::LoadFolder(QString::fromLatin1(DataFileStore::kSelectionSaveDirKey));
+    request.filter = QString::fromLatin1(kAudioFilter);
+    request.defaultSuffix = QString::fromLatin1(kDefaultSaveSuffix);
+    request.choiceLabel = QString::fromLatin1(kBitrateLabel);
+    request.choices = bitrates;
+    request.choiceIndex = &bitrateIndex;
+    const QStringList chosen = DialogSeams::RunFileDialog(this, request);
+    if (chosen.isEmpty() || chosen.front().isEmpty()) {
+        return;
+    }
+    const QString path = chosen.front();
+    DataFileStore::SaveFolder(QString::fromLatin1(DataFileStore::kSelectionSaveDirKey),
+                              RecordingNames::DirectoryPart(path));
+
+    if (HasExtension(path, kMp3Extension)) {
+        bitrateIndex = std::clamp(bitrateIndex, 0, int(BitrateTable.size()) - 1);
+        SaveSelectionAsMp3(path, range, BitrateTable.at(std::size_t(bitrateIndex)));
+    } else if (HasExtension(path, kWavExtension)) {
+        SaveSelectionAsWav(path, range);
+    }
+}
+
+bool CCutPlayDlg::SaveSelectionAsMp3(const QString& path, const PlayRange& range, int bitrateKbps)
+{
+    CWavToMp3Job job;
+    job.SetFiles({m_workingFile});
+    job.SetRange(std::uint32_t(range.start), std::uint32_t(range.end));
+    job.SetBitrate(bitrateKbps);
+    job.SetOutputPath(path);
+    CProcessDialog progress(CProcessDialog::kEncodeMp3Template, job, this);
+    return progress.exec() == QDialog::Accepted && job.Failures().isEmpty();
+}
+
+bool CCutPlayDlg::SaveSelectionAsWav(const QString& path, const PlayRange& range)
+{
+    CWaveFile source;
+    if (source.Open(m_workingFile, nullptr, CWaveFile::kModeRead) != CWaveFile::S_OK || source.Format() == nullptr) {
+        DialogSeams::ShowMessage(this, OpenErrorText(m_workingFile), QMessageBox::Warning);
+        return false;
+    }
+    // The copy goes into a file of its own beside the destination and is renamed over it only
+    // when complete, so a failure half-way leaves the destination as it was.
+    const QString partialPath = ReservePartialFile(path);
+    if (partialPath.isEmpty()) {
+        DialogSeams::ShowMessage(this, OpenErrorText(path), QMessageBox::Warning);
+        return false;
+    }
+    CPartialFileGuard partialGuard(partialPath);
+    CWaveFile destination;
+    if (destination.Open(partialPath, source.Format(), CWaveFile::kModeWrite) != CWaveFile::S_OK) {
+        DialogSeams::ShowMessage(this, OpenErrorText(path), QMessageBox::Warning);
+        return false;
+    }
+
+    std::uint32_t skipped = 0;
+    if (source.Read(nullptr, std::uint32_t(range.start), &skipped) != CWaveFile::S_OK) {
+        DialogSeams::ShowMessage(this, OpenErrorText(m_workingFile), QMessageBox::Warning);
+        return false;
+    }
+    std::vector<std::uint8_t> buffer(kCopyChunkBytes);
+    std::int64_t remaining = std::max<std::int64_t>(0, range.end - range.start);
+    while (remaining > 0) {
+        const auto wanted = std::uint32_t(std::min<std::int64_t>(remaining, kCopyChunkBytes));
+        std::uint32_t bytesRead = 0;
+        if (source.Read(buffer.data(), wanted, &bytesRead) != CWaveFile::S_OK) {
+            DialogSeams::ShowMessage(this, OpenErrorText(m_workingFile), QMessageBox::Warning);
+            return false;
+        }
+        if (bytesRead == 0) {
+            break; // the data ends before the selection does: keep what there is
+        }
+        std::uint32_t bytesWritten = 0;
+        if (destination.Write(bytesRead, buffer.data(), &bytesWritten) != CWaveFile::S_OK ||
+            bytesWritten != bytesRead) {
+            DialogSeams::ShowMessage(this, CreateErrorText(path), QMessageBox::Warning);
+            return false;
+        }
+        remaining -= bytesRead;
+    }
+    source.Close();
+
+    const bool replacing = QFileInfo::exists(path);
+    const QFileDevice::Permissions permissions =
+        replacing ? QFile::permissions(path)
+                  : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (destination.Close() != CWaveFile::S_OK || !QFile::setPermissions(partialPath, permissions)) {
+        DialogSeams::ShowMessage(this, CreateErrorText(path), QMessageBox::Warning);
+        return false;
+    }
+    // rename replaces an existing destination in one step.
+    if (std::rename(QFile::encodeName(partialPath).constData(), QFile::encodeName(path).constData()) != 0) {
+        DialogSeams::ShowMessage(this, CreateErrorText(path), QMessageBox::Warning);
+        return false;
+    }
+    partialGuard.Keep();
+    return true;
+}
+
+// --- playback
+
+void CCutPlayDlg::PlaySelection()
+{
+    if (!HasWorkingFile() || IsPlaying()) {
+        return;
+    }
+    if (QAction* play = CommandAction(kPlaySelectionCommand)) {
+        play->setEnabled(false);
+    }
+    m_waveEdit->update();
+    m_waveEdit->setEnabled(false);
+    m_playRange = SelectedRange();
+    m_stopRequest = false;
+    if (!StartPlayer()) {
+        FinishPlayback();
+        return;
+    }
+    m_playTimer->start();
+}
+
+bool CCutPlayDlg::StartPlayer()
+{
+    if (m_player) {
+        m_player->Stop();
+    }
+    m_player = std::make_unique<CWavePlayer>();
+    return m_player->Open(m_workingFile, std::uint32_t(m_playRange.start), std::uint32_t(m_playRange.end));
+}
+
+void CCutPlayDlg::OnPlayTick()
+{
+    if (m_stopRequest || !m_player) {
+        FinishPlayback();
+        return;
+    }
+    // The player starts from the beginning when the start lies beyond the data.
+    const std::int64_t position = std::int64_t(m_player->StartOffset()) + m_player->GetPosition();
+    const int frameSize = m_waveEdit->FrameSize();
+    if (frameSize > 0) {
+        m_waveEdit->ShowPlayCursor(position / frameSize);
+    }
+    // The player goes on with silence after the data; the end of the range is ours to see.
+    if (position >= m_playRange.end) {
+        m_player->Stop();
+    }
+    if (m_player->IsPlaying()) {
+        return;
+    }
+    // A player that cannot start again (the output went away) ends the loop rather than
+    // retrying for ever.
+    if (!m_repeat || !StartPlayer()) {
+        FinishPlayback();
+    }
+}
+
+void CCutPlayDlg::FinishPlayback()
+{
+    m_stopRequest = true;
+    if (m_playTimer != nullptr) {
+        m_playTimer->stop();
+    }
+    if (m_player) {
+        m_player->Stop();
+        m_player.reset();
+    }
+    if (m_waveEdit != nullptr) {
+        m_waveEdit->ShowPlayCursor(-1);
+        m_waveEdit->setEnabled(true);
+        m_waveEdit->update();
+    }
+    if (QAction* play = m_toolBar != nullptr ? CommandAction(kPlaySelectionCommand) : nullptr) {
+        play->setEnabled(true);
+    }
+}
+
+// --- closing
+
+void CCutPlayDlg::EndSession()
+{
+    FinishPlayback();
+    if (!m_workingFile.isEmpty()) {
+        RemoveIfExists(WorkingCacheFile());
+    }
+}
+
+void CCutPlayDlg::closeEvent(QCloseEvent* event)
+{
+    EndSession();
+    QDialog::closeEvent(event);
+}
+
+void CCutPlayDlg::done(int result)
+{
+    EndSession();
+    QDialog::done(result);
+}

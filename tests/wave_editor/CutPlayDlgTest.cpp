@@ -1,0 +1,397 @@
+#include "wave_editor/CutPlayDlg.h"
+
+#include "app/CommandIds.h"
+#include "app/DataFileStore.h"
+#include "app/DialogSeams.h"
+#include "app/MainWindowTestSupport.h"
+#include "app/RecordSettings.h"
+#include "app/RecordingsList.h"
+#include "audio/Mp3ToWavJob.h"
+#include "audio/WaveFile.h"
+#include "platform/AppEvent.h"
+#include "platform/audio/ScopedAudioBackend.h"
+#include "platform/audio/memory/MemoryAudioBackend.h"
+#include "support/TestSupport.h"
+#include "wave_editor/WaveData.h"
+#include "wave_editor/WaveEditCtrl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <deque>
+#include <optional>
+
+namespace
+{
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr int kFrameBytes = 4;
+constexpr int kWavHeaderBytes = 44; // WriteSimpleWav's plain header
+constexpr double kMp3FrameSeconds = 1152.0 / kRate;
+constexpr int kWaitMs = 10000;
+
+// Noise never repeats itself, so a second pass of playback is told apart from the first.
+std::vector<std::int16_t> NoisePcm(double seconds)
+{
+    std::vector<std::int16_t> pcm(std::size_t(seconds * kRate) * kChannels);
+    std::uint32_t state = 12345;
+    for (std::int16_t& sample : pcm) {
+        state = state * 1664525u + 1013904223u;
+        sample = std::int16_t(int(state >> 16) / 4 - 8192);
+    }
+    return pcm;
+}
+
+// TMPDIR as it was, unset when it was.
+void RestoreTemp(const std::optional<QByteArray>& previous)
+{
+    if (previous) {
+        qputenv("TMPDIR", *previous);
+    } else {
+        qunsetenv("TMPDIR");
+    }
+}
+
+std::optional<QByteArray> CurrentTemp()
+{
+    return qEnvironmentVariableIsSet("TMPDIR") ? std::optional<QByteArray>(qgetenv("TMPDIR")) : std::nullopt;
+}
+
+class CutPlayDlgTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_data.isValid() && m_temp.isValid() && m_files.isValid());
+        qputenv("SORVANE_DATA_DIR", m_data.path().toLocal8Bit());
+        m_previousTemp = CurrentTemp();
+        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
+        m_backend = std::make_shared<CMemoryAudioBackend>();
+        m_audio = std::make_unique<CScopedAudioBackend>(m_backend);
+        m_seams = std::make_unique<DialogSeams::CScopedHandlers>(
+            [this](QWidget*, const DialogSeams::MessageRequest& request) {
+                m_messages << request.text;
+                return QMessageBox::Ok;
+            },
+            [this](QWidget*, const DialogSeams::FileRequest& request) {
+                m_requests.push_back(request);
+                if (request.choiceIndex != nullptr) {
+                    m_preselectedChoice = *request.choiceIndex;
+                    *request.choiceIndex = m_choice;
+                }
+                if (m_answers.empty()) {
+                    return QStringList{};
+                }
+                const QString answer = m_answers.front();
+                m_answers.pop_front();
+                return QStringList{answer};
+            });
+    }
+
+    void TearDown() override
+    {
+        m_seams.reset();
+        m_audio.reset();
+        RestoreTemp(m_previousTemp);
+    }
+
+    QString WriteNoiseWav(const QString& path, double seconds)
+    {
+        m_pcm = NoisePcm(seconds);
+        EXPECT_TRUE(TestSupport::WriteSimpleWav(path, m_pcm, kChannels, kRate));
+        return path;
+    }
+
+    QByteArray DataBytes(std::int64_t start, std::int64_t end) const
+    {
+        return QByteArray(reinterpret_cast<const char*>(m_pcm.data()), qsizetype(m_pcm.size() * 2))
+            .mid(start, end - start);
+    }
+
+    QString MakeMp3(const QString& name)
+    {
+        const QString wav = WriteNoiseWav(m_files.filePath(QStringLiteral("source.wav")), 1.0);
+        const QString mp3 = m_files.filePath(name);
+        const auto result = TestSupport::RunTool(QStringLiteral("lame"), {QStringLiteral("--quiet"), wav, mp3});
+        EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+        return mp3;
+    }
+
+    void Command(CCutPlayDlg& dialog, int commandId, const QString& answer = {})
+    {
+        if (!answer.isEmpty()) {
+            m_answers.push_back(answer);
+        }
+        dialog.OnCommand(commandId);
+    }
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_temp;
+    QTemporaryDir m_files;
+    std::optional<QByteArray> m_previousTemp;
+    std::shared_ptr<CMemoryAudioBackend> m_backend;
+    std::unique_ptr<CScopedAudioBackend> m_audio;
+    std::unique_ptr<DialogSeams::CScopedHandlers> m_seams;
+    std::deque<QString> m_answers;
+    std::vector<DialogSeams::FileRequest> m_requests;
+    QStringList m_messages;
+    int m_choice = 11; // 128 kbps
+    int m_preselectedChoice = -1;
+    std::vector<std::int16_t> m_pcm;
+};
+} // namespace
+
+TEST_F(CutPlayDlgTest, SavesTheSelectionAsMp3OrWavByExtension)
+{
+    CRecordSettings::Instance().SetBitrateIndex(5);
+    const QString wav = WriteNoiseWav(m_files.filePath(QStringLiteral("Take One.wav")), 10.0);
+    CCutPlayDlg dialog;
+    Command(dialog, CCutPlayDlg::kOpenCommand, wav);
+    EXPECT_EQ(dialog.WorkingFile(), wav);
+    EXPECT_EQ(dialog.windowTitle(), wav);
+    EXPECT_GT(dialog.ScrollBar()->maximum(), 0);
+
+    CWaveData& store = dialog.WaveEdit()->Data();
+    store.SetAnchorAt(10);
+    store.SetCursorAt(60);
+    const CWaveData::ByteRange range = store.SelectionBytes();
+    ASSERT_EQ(range.start, std::int64_t(10) * store.Zoom() * kFrameBytes);
+    const double selectedSeconds = double(range.end - range.start) / kFrameBytes / kRate;
+
+    const QString mp3 = m_files.filePath(QStringLiteral("cut.mp3"));
+    Command(dialog, CCutPlayDlg::kSaveSelectionCommand, mp3);
+    ASSERT_FALSE(m_requests.empty());
+    const DialogSeams::FileRequest& request = m_requests.back();
+    EXPECT_EQ(request.caption, QStringLiteral("Save selection as audio file"));
+    EXPECT_EQ(request.choiceLabel, QStringLiteral("MP3 Bit  Rate"));
+    ASSERT_EQ(request.choices.size(), 14);
+    EXPECT_EQ(request.choices.front(), QStringLiteral("8 kbps"));
+    EXPECT_EQ(m_preselectedChoice, 5);
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('\n')).toStdString();
+    const double duration = TestSupport::FfprobeField(mp3, QStringLiteral("duration")).toDouble();
+    EXPECT_NEAR(duration, selectedSeconds, 2 * kMp3FrameSeconds);
+    EXPECT_NEAR(TestSupport::FfprobeField(mp3, QStringLiteral("bit_rate")).toDouble(), 128000, 1000);
+    EXPECT_EQ(
+        TestSupport::RunTool(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-t"), mp3}).exitCode, 0);
+
+    // The extension test ignores case; the bytes are exactly the range.
+    const QString copy = m_files.filePath(QStringLiteral("CUT.WAV"));
+    Command(dialog, CCutPlayDlg::kSaveSelectionCommand, copy);
+    CWaveFile reader;
+    ASSERT_EQ(reader.Open(copy, nullptr, CWaveFile::kModeRead), CWaveFile::S_OK);
+    ASSERT_EQ(std::int64_t(reader.GetSize()), range.end - range.start);
+    QByteArray copied(qsizetype(reader.GetSize()), '\0');
+    std::uint32_t bytesRead = 0;
+    ASSERT_EQ(reader.Read(copied.data(), reader.GetSize(), &bytesRead), CWaveFile::S_OK);
+    EXPECT_TRUE(copied == DataBytes(range.start, range.end));
+    const auto soxi = TestSupport::RunTool(QStringLiteral("soxi"), {QStringLiteral("-s"), copy});
+    EXPECT_EQ(soxi.out.trimmed().toLongLong(), (range.end - range.start) / kFrameBytes);
+
+    // Any other extension writes nothing, yet the folder is remembered for next time.
+    QDir(m_files.path()).mkdir(QStringLiteral("other"));
+    const QString otherFolder = m_files.filePath(QStringLiteral("other"));
+    Command(dialog, CCutPlayDlg::kSaveSelectionCommand, otherFolder + QStringLiteral("/cut.txt"));
+    EXPECT_TRUE(QDir(otherFolder).isEmpty());
+    EXPECT_EQ(DataFileStore::LoadFolder(QString::fromLatin1(DataFileStore::kSelectionSaveDirKey)),
+              otherFolder + QLatin1Char('/'));
+    Command(dialog, CCutPlayDlg::kSaveSelectionCommand);
+    EXPECT_EQ(m_requests.back().directory, otherFolder + QLatin1Char('/'));
+    EXPECT_TRUE(m_messages.isEmpty());
+
+    // Zooming in widens what there is to scroll, and the scroll bar moves the view.
+    const int before = dialog.ScrollBar()->maximum();
+    Command(dialog, CCutPlayDlg::kZoomInCommand);
+    EXPECT_GT(dialog.ScrollBar()->maximum(), before);
+    dialog.ScrollBar()->setValue(7);
+    EXPECT_EQ(store.Scroll(), 7);
+}
+
+TEST_F(CutPlayDlgTest, PlaysTheSelectionOnceOrRepeatedlyUntilStop)
+{
+    const QString wav = WriteNoiseWav(m_files.filePath(QStringLiteral("noise.wav")), 0.5);
+    const std::int64_t dataLength = std::int64_t(m_pcm.size()) * 2;
+    const QByteArray head = DataBytes(0, 4096);
+    CCutPlayDlg dialog;
+    dialog.show();
+    Command(dialog, CCutPlayDlg::kOpenCommand, wav);
+    QAction* play = dialog.CommandAction(CCutPlayDlg::kPlaySelectionCommand);
+    ASSERT_NE(play, nullptr);
+    EXPECT_TRUE(dialog.CommandAction(CCutPlayDlg::kRepeatCommand)->isChecked());
+
+    // No selection plays the whole file, and repeat plays it again until Stop.
+    play->trigger();
+    EXPECT_TRUE(dialog.IsPlaying());
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_FALSE(dialog.WaveEdit()->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_backend->PlaybackData().indexOf(head, 1) > 0; }, kWaitMs));
+    EXPECT_TRUE(dialog.IsPlaying());
+    EXPECT_TRUE(m_backend->PlaybackData().startsWith(DataBytes(0, dataLength)));
+    dialog.CommandAction(CCutPlayDlg::kStopCommand)->trigger();
+    EXPECT_FALSE(dialog.IsPlaying());
+    EXPECT_TRUE(play->isEnabled());
+    EXPECT_TRUE(dialog.WaveEdit()->isEnabled());
+
+    // Repeat off: one pass from the caret to the end, then the dialog is idle again.
+    dialog.CommandAction(CCutPlayDlg::kRepeatCommand)->trigger();
+    EXPECT_FALSE(dialog.IsRepeatOn());
+    CWaveData& store = dialog.WaveEdit()->Data();
+    store.SetCursorAt(20);
+    store.CollapseSelection();
+    const std::int64_t caret = store.SelectionBytes().start;
+    ASSERT_GT(caret, 0);
+    m_backend->ClearPlaybackData();
+    play->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.IsPlaying(); }, kWaitMs));
+    const QByteArray played = m_backend->PlaybackData();
+    EXPECT_TRUE(played.startsWith(DataBytes(caret, dataLength)));
+    EXPECT_EQ(played.indexOf(DataBytes(caret, caret + 4096), 1), -1);
+    EXPECT_TRUE(play->isEnabled());
+
+    // Closing during playback ends it and takes the cache file along.
+    dialog.CommandAction(CCutPlayDlg::kRepeatCommand)->trigger();
+    play->trigger();
+    ASSERT_TRUE(dialog.IsPlaying());
+    const QString cache = store.CacheFile();
+    ASSERT_TRUE(QFileInfo::exists(cache));
+    dialog.close();
+    EXPECT_FALSE(dialog.IsPlaying());
+    EXPECT_FALSE(QFileInfo::exists(cache));
+    EXPECT_TRUE(QFileInfo::exists(wav));
+}
+
+TEST_F(CutPlayDlgTest, DecodesMp3IntoTheTemporaryFolderAndCleansUp)
+{
+    const QString first = MakeMp3(QStringLiteral("First Song.MP3"));
+    const QString second = MakeMp3(QStringLiteral("second.mp3"));
+    const QString firstWav = CMp3ToWavJob::OutputPathFor(m_temp.path(), first);
+    const QString secondWav = CMp3ToWavJob::OutputPathFor(m_temp.path(), second);
+    // A WAV of the user's own that happens to live in the temporary folder.
+    const QString ownWav = WriteNoiseWav(m_temp.filePath(QStringLiteral("mine.wav")), 0.2);
+    {
+        CCutPlayDlg dialog;
+        Command(dialog, CCutPlayDlg::kOpenCommand, first);
+        EXPECT_EQ(dialog.WorkingFile(), firstWav);
+        EXPECT_EQ(dialog.windowTitle(), first);
+        EXPECT_TRUE(dialog.WaveEdit()->Data().IsLoaded());
+
+        Command(dialog, CCutPlayDlg::kOpenCommand, second);
+        EXPECT_EQ(dialog.WorkingFile(), secondWav);
+        EXPECT_FALSE(QFileInfo::exists(firstWav));
+        EXPECT_FALSE(QFileInfo::exists(CWaveData::CacheFileFor(firstWav)));
+        const QString cache = dialog.WaveEdit()->Data().CacheFile();
+        EXPECT_TRUE(QFileInfo::exists(cache));
+
+        // A file that fails to decode leaves the one shown.
+        const QString broken = m_files.filePath(QStringLiteral("broken.mp3"));
+        ASSERT_TRUE(TestSupport::WriteAll(broken, QByteArray(3000, 'x')));
+        Command(dialog, CCutPlayDlg::kOpenCommand, broken);
+        EXPECT_EQ(dialog.WorkingFile(), secondWav);
+        EXPECT_TRUE(QFileInfo::exists(secondWav));
+
+        dialog.close();
+        EXPECT_FALSE(QFileInfo::exists(cache));
+        EXPECT_TRUE(QFileInfo::exists(secondWav));
+    }
+    EXPECT_FALSE(QFileInfo::exists(secondWav));
+    {
+        CCutPlayDlg dialog;
+        Command(dialog, CCutPlayDlg::kOpenCommand, ownWav);
+        EXPECT_EQ(dialog.WorkingFile(), ownWav);
+    }
+    EXPECT_TRUE(QFileInfo::exists(ownWav));
+}
+
+class CutPlayCommandTest : public MainWindowTest
+{
+};
+
+TEST_F(CutPlayCommandTest, CommandOpensTheDialogOnTheSelectedFile)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::optional<QByteArray> previousTemp = CurrentTemp();
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
+    const QString wav = SavePath(QStringLiteral("take.wav"));
+    ASSERT_TRUE(TestSupport::WriteSimpleWav(wav, TestSupport::SinePcm(2, kRate, 1.0, 440), 2, kRate));
+    const QString mp3 = SavePath(QStringLiteral("Take.mp3"));
+    ASSERT_EQ(TestSupport::RunTool(QStringLiteral("lame"), {QStringLiteral("--quiet"), wav, mp3}).exitCode, 0);
+    CRecordSettings::Instance().SetRecordings({mp3});
+    CMainWindow& window = OpenWindow();
+    window.List().SelectAllRows();
+    ASSERT_EQ(window.List().SelectedPath(), mp3);
+
+    QString shownFile;
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<CCutPlayDlg*>(widget);
+            if (dialog != nullptr && dialog->isVisible()) {
+                shownFile = dialog->WorkingFile();
+                dialog->close();
+            }
+        }
+    });
+    closer.start();
+    CAppEvent::Send(&window, AppEventType::kCommand, CommandId::kCutAndPlay);
+    closer.stop();
+    EXPECT_EQ(shownFile, CMp3ToWavJob::OutputPathFor(temp.path(), mp3));
+    EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(QLatin1Char('\n')).toStdString();
+    // The dialog is gone, and with it the decoded file.
+    EXPECT_FALSE(QFileInfo::exists(shownFile));
+    RestoreTemp(previousTemp);
+}
+
+// The bit-rate list must really be there under the program's own save dialog.
+TEST(CutPlaySaveDialogTest, ShowsTheExtraListAndReportsTheChoice)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QStringList bitrates{QStringLiteral("8 kbps"), QStringLiteral("16 kbps"), QStringLiteral("24 kbps")};
+    int chosenIndex = 1;
+    DialogSeams::FileRequest request;
+    request.mode = DialogSeams::FileRequest::Mode::Save;
+    request.caption = QStringLiteral("Save selection as audio file");
+    request.directory = folder.path();
+    request.filter = QStringLiteral("MP3 File(*.MP3 *.mp3);;WAV File(*.WAV *.wav)");
+    request.defaultSuffix = QStringLiteral("mp3");
+    request.choiceLabel = QStringLiteral("MP3 Bit  Rate");
+    request.choices = bitrates;
+    request.choiceIndex = &chosenIndex;
+
+    int preselected = -1;
+    bool labelled = false;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        answer.stop();
+        for (auto* combo : dialog->findChildren<QComboBox*>()) {
+            if (combo->count() == bitrates.size() && combo->itemText(0) == bitrates.front()) {
+                preselected = combo->currentIndex();
+                combo->setCurrentIndex(2);
+            }
+        }
+        for (auto* label : dialog->findChildren<QLabel*>()) {
+            labelled = labelled || label->text() == request.choiceLabel;
+        }
+        dialog->selectFile(QStringLiteral("clip"));
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept reads the typed name
+    });
+    answer.start();
+    const QStringList chosen = DialogSeams::RunFileDialog(nullptr, request);
+    EXPECT_EQ(preselected, 1);
+    EXPECT_TRUE(labelled);
+    EXPECT_EQ(chosenIndex, 2);
+    EXPECT_EQ(chosen, QStringList{folder.filePath(QStringLiteral("clip.mp3"))});
+}
