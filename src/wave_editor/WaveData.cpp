@@ -128,6 +128,7 @@ void CWaveData::Reset()
     m_lane2.clear();
     m_pointCount = 0;
     m_builtGeometry = LaneGeometry{};
+    m_build = PointBuild{};
     m_cursorFrame = 0;
     m_anchorFrame = -1;
     m_movingEnd = 0;
@@ -431,85 +432,102 @@ bool CWaveData::SameRows(const LaneGeometry& a, const LaneGeometry& b)
 void CWaveData::EnsurePoints(const WaveArea& area)
 {
     const LaneGeometry geometry = Geometry(area);
-    if (m_zoom == m_builtZoom && m_pointCount != 0 && SameRows(geometry, m_builtGeometry)) {
-        return;
+    if (!m_build.started || m_zoom != m_builtZoom || !SameRows(geometry, m_builtGeometry)) {
+        RestartPoints(geometry);
     }
-    RebuildPoints(geometry);
+    ExtendPoints(m_scroll + std::max(0, area.Width()) + 1);
 }
 
-void CWaveData::RebuildPoints(const LaneGeometry& geometry)
+void CWaveData::RestartPoints(const LaneGeometry& geometry)
 {
     m_lane1.clear();
     m_lane2.clear();
     m_pointCount = 0;
     m_builtZoom = m_zoom;
     m_builtGeometry = geometry;
+    m_build = PointBuild{};
+    m_build.started = true;
 
     const Variant variant = CurrentVariant();
     if (variant == Variant::None || m_zoom < kFramesPerCacheUnit || m_cacheFile.isEmpty()) {
+        m_build.finished = true;
+        return;
+    }
+    // Rows of every possible sample value, worked out once: a long file has millions of units.
+    const bool is16Bit = variant == Variant::Mono16 || variant == Variant::Stereo16;
+    m_build.rowOffsets.resize(is16Bit ? kSampleValues16Bit : kSampleValues8Bit);
+    for (std::size_t value = 0; value < m_build.rowOffsets.size(); ++value) {
+        m_build.rowOffsets[value] = static_cast<int>(static_cast<double>(value) / geometry.scale);
+    }
+}
+
+void CWaveData::ExtendPoints(int columns)
+{
+    if (m_build.finished || m_pointCount / 2 >= columns) {
         return;
     }
     QFile cache(m_cacheFile);
     // Read in large chunks already; a second buffer would only copy everything twice.
-    if (!cache.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!cache.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !cache.seek(m_build.cacheOffset)) {
+        m_build.finished = true;
         return;
     }
+    const Variant variant = CurrentVariant();
     const bool is16Bit = variant == Variant::Mono16 || variant == Variant::Stereo16;
     const bool stereo = variant == Variant::Stereo16 || variant == Variant::Stereo8;
     const int sampleBytes = is16Bit ? 2 : 1;
     const int unitBytes = stereo ? 2 * sampleBytes : sampleBytes;
     const std::int64_t chunkBytes = is16Bit ? kPointChunkBytes16Bit : kPointChunkBytes8Bit;
     const int groupUnits = m_zoom / kFramesPerCacheUnit;
-    const int lane1Top = geometry.lane1Top;
-    const int lane2Top = geometry.lane2Top;
-
-    // Rows of every possible sample value, worked out once: a long file has millions of units.
-    std::vector<int> rowOffsets(is16Bit ? kSampleValues16Bit : kSampleValues8Bit);
-    for (std::size_t value = 0; value < rowOffsets.size(); ++value) {
-        rowOffsets[value] = static_cast<int>(static_cast<double>(value) / geometry.scale);
-    }
+    const int lane1Top = m_builtGeometry.lane1Top;
+    const int lane2Top = m_builtGeometry.lane2Top;
+    const std::vector<int>& rowOffsets = m_build.rowOffsets;
     auto rowOf = [&](const std::uint8_t* sample, int top) {
         const unsigned value = is16Bit ? static_cast<std::uint16_t>(Le16(sample) + kBias16Bit) : sample[0];
         return top + rowOffsets[value];
     };
 
+    PointBuild& b = m_build;
+    int column = m_pointCount / 2;
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(chunkBytes));
-    int inGroup = 0;
-    int column = 0;
-    int smallest1 = 0;
-    int largest1 = 0;
-    int smallest2 = 0;
-    int largest2 = 0;
-    for (;;) {
+    while (column < columns) {
         const qint64 got = cache.read(reinterpret_cast<char*>(chunk.data()), chunkBytes);
         if (got <= 0) {
+            b.finished = true;
             break;
         }
-        for (qint64 offset = 0; offset + unitBytes <= got; offset += unitBytes) {
+        // Chunks hold whole units, so only the cache's end can cut one; it is left out.
+        const qint64 usable = got - got % unitBytes;
+        b.cacheOffset += usable;
+        for (qint64 offset = 0; offset < usable; offset += unitBytes) {
             const std::uint8_t* unit = chunk.data() + offset;
             const int row1 = rowOf(unit, lane1Top);
             const int row2 = stereo ? rowOf(unit + sampleBytes, lane2Top) : 0;
-            if (inGroup == 0) {
-                smallest1 = largest1 = row1;
-                smallest2 = largest2 = row2;
+            if (b.inGroup == 0) {
+                b.smallest1 = b.largest1 = row1;
+                b.smallest2 = b.largest2 = row2;
             } else {
-                smallest1 = std::min(smallest1, row1);
-                largest1 = std::max(largest1, row1);
-                smallest2 = std::min(smallest2, row2);
-                largest2 = std::max(largest2, row2);
+                b.smallest1 = std::min(b.smallest1, row1);
+                b.largest1 = std::max(b.largest1, row1);
+                b.smallest2 = std::min(b.smallest2, row2);
+                b.largest2 = std::max(b.largest2, row2);
             }
-            if (++inGroup < groupUnits) {
+            if (++b.inGroup < groupUnits) {
                 continue;
             }
-            m_lane1.push_back({column, largest1});
-            m_lane1.push_back({column, smallest1});
+            m_lane1.push_back({column, b.largest1});
+            m_lane1.push_back({column, b.smallest1});
             if (stereo) {
-                m_lane2.push_back({column, largest2});
-                m_lane2.push_back({column, smallest2});
+                m_lane2.push_back({column, b.largest2});
+                m_lane2.push_back({column, b.smallest2});
             }
             m_pointCount += 2;
             ++column;
-            inGroup = 0;
+            b.inGroup = 0;
+        }
+        if (usable < got) {
+            b.finished = true;
+            break;
         }
     }
 }

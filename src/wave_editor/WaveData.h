@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 class CWaveFile;
 
@@ -116,9 +117,10 @@ public:
     // anchor.
     ByteRange SelectionBytes() const;
 
-    // Outline points. EnsurePoints rebuilds them from the cache when the zoom changed since
-    // the last build, when there are none, or when the lane rows of the area differ from
-    // those of the last build.
+    // Outline points. EnsurePoints starts them afresh from the cache when the zoom changed
+    // since the last build, when there are none, or when the lane rows of the area differ from
+    // those of the last build; it then extends them as far as the view reaches, so the first
+    // paint at a fine zoom does not wait for the outline of the whole file.
     LaneGeometry Geometry(const WaveArea& area) const;
     void EnsurePoints(const WaveArea& area);
     const std::deque<WavePoint>& Lane1Points() const { return m_lane1; }
@@ -144,10 +146,27 @@ private:
     std::int64_t TotalFrames() const;
     std::int64_t FrameAtColumn(int x) const;
     static bool SameRows(const LaneGeometry& a, const LaneGeometry& b);
-    void RebuildPoints(const LaneGeometry& geometry);
+    void RestartPoints(const LaneGeometry& geometry);
+    // Appends columns until there are `columns` of them or the cache ends.
+    void ExtendPoints(int columns);
+
+    // Where the outline build stopped: the next cache byte and the column group in progress.
+    struct PointBuild
+    {
+        bool started = false;
+        bool finished = false;
+        qint64 cacheOffset = 0;
+        int inGroup = 0;
+        int smallest1 = 0;
+        int largest1 = 0;
+        int smallest2 = 0;
+        int largest2 = 0;
+        std::vector<int> rowOffsets; // row below a lane's top of every sample value
+    };
 
     QString m_cacheFile;
     LaneGeometry m_builtGeometry;
+    PointBuild m_build;
     QString m_fileName;
     int m_maximumZoom = 0;
     std::int64_t m_dataLength = 0;

@@ -154,6 +154,25 @@ TEST_F(WaveDataTest, EveryEntryIsWrittenAcrossTheWriteBufferBoundary)
         EXPECT_EQ(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16), entry);
         EXPECT_EQ(bytes[3], 0x5A);
     }
+
+    // At a fine zoom the outline grows as the view moves right, and ends as one built whole.
+    while (data.Zoom() > CWaveData::kSmallestZoom) {
+        data.ZoomIn();
+    }
+    const WaveArea narrow{0, 0, 100, 200};
+    data.EnsurePoints(narrow);
+    const int columns = (kBlocks - 1) * 128 / data.Zoom();
+    EXPECT_LT(data.PointCount(), 2 * columns);
+    data.SetScroll(columns - 50);
+    data.EnsurePoints(narrow);
+    CWaveData whole;
+    ASSERT_TRUE(whole.Load(wav));
+    while (whole.Zoom() > CWaveData::kSmallestZoom) {
+        whole.ZoomIn();
+    }
+    whole.EnsurePoints({0, 0, columns + 1, 200});
+    EXPECT_EQ(whole.PointCount(), 2 * columns);
+    EXPECT_EQ(data.Lane2Points(), whole.Lane2Points());
 }
 
 TEST_F(WaveDataTest, CacheFallsBackToTheTemporaryFolder)
