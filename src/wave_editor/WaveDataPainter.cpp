@@ -105,14 +105,22 @@ void CWaveDataPainter::PaintRuler(QPainter& painter, const CWaveData& data, int 
     const int labelBoxHeight = std::max(0, rulerHeight - style.labelBottomGap);
     const int labelStep = std::max(1, style.labelStep);
     const int minorStep = std::max(1, style.minorStep);
+    // A label's box starts at the ruler's top, so its text sits on the font's ascent; drawing at
+    // that baseline skips the layout a boxed text would go through for every label.
+    const int baseline = painter.fontMetrics().ascent();
+    const bool labelFits = painter.fontMetrics().height() <= labelBoxHeight;
     painter.setPen(linePen);
     for (int i = 0; i < width; ++i) {
         const std::int64_t column = static_cast<std::int64_t>(data.Scroll()) + i;
         if (column % labelStep == 0) {
             painter.drawLine(i, 0, i, rulerHeight);
             painter.setPen(textPen);
-            painter.drawText(QRect(i, 0, kLabelBoxWidth, labelBoxHeight), Qt::AlignLeft | Qt::AlignTop,
-                             data.TimeLabel(static_cast<int>(column)));
+            const QString label = data.TimeLabel(static_cast<int>(column));
+            if (labelFits && painter.fontMetrics().horizontalAdvance(label) <= kLabelBoxWidth) {
+                painter.drawText(i, baseline, label);
+            } else {
+                painter.drawText(QRect(i, 0, kLabelBoxWidth, labelBoxHeight), Qt::AlignLeft | Qt::AlignTop, label);
+            }
             painter.setPen(linePen);
         }
         if (column % minorStep == 0 && i > 0) {
