@@ -21,6 +21,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -371,7 +372,11 @@ TEST(CutPlaySaveDialogTest, ShowsTheExtraListAndReportsTheChoice)
     QTimer answer;
     answer.setInterval(20);
     QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QFileDialog* dialog = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* fileDialog = qobject_cast<QFileDialog*>(window);
+            dialog = fileDialog != nullptr && fileDialog->isVisible() ? fileDialog : dialog;
+        }
         if (dialog == nullptr) {
             return;
         }
@@ -385,7 +390,12 @@ TEST(CutPlaySaveDialogTest, ShowsTheExtraListAndReportsTheChoice)
         for (auto* label : dialog->findChildren<QLabel*>()) {
             labelled = labelled || label->text() == request.choiceLabel;
         }
-        dialog->selectFile(QStringLiteral("clip"));
+        // Typed as a user would: selectFile may be ignored while the dialog's model still loads.
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            name->setText(QStringLiteral("clip"));
+        } else {
+            dialog->selectFile(QStringLiteral("clip"));
+        }
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept reads the typed name
     });
     answer.start();
