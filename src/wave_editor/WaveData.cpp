@@ -75,6 +75,59 @@ std::uint16_t Le16(const std::uint8_t* bytes)
 {
     return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
 }
+
+// A cache sample as the outline scales it: 16-bit values biased to 0..65535, 8-bit as stored.
+template <typename Sample>
+unsigned SampleValue(const std::uint8_t* at)
+{
+    if constexpr (sizeof(Sample) == 2) {
+        return static_cast<std::uint16_t>(Le16(at) + kBias16Bit);
+    } else {
+        return at[0];
+    }
+}
+
+// Tracks each lane's lowest and highest value over groups of groupUnits units, calling
+// onGroup at the end of every group; a group may run on into the next chunk.
+template <typename Sample, typename State, typename OnGroup>
+void ScanGroups(const std::uint8_t* data, std::size_t units, bool stereo, int groupUnits, State& state,
+                OnGroup&& onGroup)
+{
+    // Locals, not the state's fields: the byte pointer may alias anything, so fields would be
+    // stored and reloaded for every unit.
+    const std::size_t unitBytes = stereo ? 2 * sizeof(Sample) : sizeof(Sample);
+    int inGroup = state.inGroup;
+    unsigned lowest1 = state.lowest1;
+    unsigned highest1 = state.highest1;
+    unsigned lowest2 = state.lowest2;
+    unsigned highest2 = state.highest2;
+    for (std::size_t unit = 0; unit < units; ++unit, data += unitBytes) {
+        const unsigned value1 = SampleValue<Sample>(data);
+        const unsigned value2 = stereo ? SampleValue<Sample>(data + sizeof(Sample)) : 0;
+        if (inGroup == 0) {
+            lowest1 = highest1 = value1;
+            lowest2 = highest2 = value2;
+        } else {
+            lowest1 = std::min(lowest1, value1);
+            highest1 = std::max(highest1, value1);
+            lowest2 = std::min(lowest2, value2);
+            highest2 = std::max(highest2, value2);
+        }
+        if (++inGroup == groupUnits) {
+            state.lowest1 = lowest1;
+            state.highest1 = highest1;
+            state.lowest2 = lowest2;
+            state.highest2 = highest2;
+            onGroup();
+            inGroup = 0;
+        }
+    }
+    state.inGroup = inGroup;
+    state.lowest1 = lowest1;
+    state.highest1 = highest1;
+    state.lowest2 = lowest2;
+    state.highest2 = highest2;
+}
 } // namespace
 
 CWaveData::CWaveData() = default;
@@ -482,13 +535,21 @@ void CWaveData::ExtendPoints(int columns)
     const int lane1Top = m_builtGeometry.lane1Top;
     const int lane2Top = m_builtGeometry.lane2Top;
     const std::vector<int>& rowOffsets = m_build.rowOffsets;
-    auto rowOf = [&](const std::uint8_t* sample, int top) {
-        const unsigned value = is16Bit ? static_cast<std::uint16_t>(Le16(sample) + kBias16Bit) : sample[0];
-        return top + rowOffsets[value];
-    };
 
     PointBuild& b = m_build;
     int column = m_pointCount / 2;
+    // A group's rows come from its lowest and highest sample values only: the row grows with
+    // the value, so the values are compared first and just two of them per lane become rows.
+    auto endGroup = [&] {
+        m_lane1.push_back({column, lane1Top + rowOffsets[b.highest1]});
+        m_lane1.push_back({column, lane1Top + rowOffsets[b.lowest1]});
+        if (stereo) {
+            m_lane2.push_back({column, lane2Top + rowOffsets[b.highest2]});
+            m_lane2.push_back({column, lane2Top + rowOffsets[b.lowest2]});
+        }
+        m_pointCount += 2;
+        ++column;
+    };
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(chunkBytes));
     while (column < columns) {
         const qint64 got = cache.read(reinterpret_cast<char*>(chunk.data()), chunkBytes);
@@ -499,31 +560,11 @@ void CWaveData::ExtendPoints(int columns)
         // Chunks hold whole units, so only the cache's end can cut one; it is left out.
         const qint64 usable = got - got % unitBytes;
         b.cacheOffset += usable;
-        for (qint64 offset = 0; offset < usable; offset += unitBytes) {
-            const std::uint8_t* unit = chunk.data() + offset;
-            const int row1 = rowOf(unit, lane1Top);
-            const int row2 = stereo ? rowOf(unit + sampleBytes, lane2Top) : 0;
-            if (b.inGroup == 0) {
-                b.smallest1 = b.largest1 = row1;
-                b.smallest2 = b.largest2 = row2;
-            } else {
-                b.smallest1 = std::min(b.smallest1, row1);
-                b.largest1 = std::max(b.largest1, row1);
-                b.smallest2 = std::min(b.smallest2, row2);
-                b.largest2 = std::max(b.largest2, row2);
-            }
-            if (++b.inGroup < groupUnits) {
-                continue;
-            }
-            m_lane1.push_back({column, b.largest1});
-            m_lane1.push_back({column, b.smallest1});
-            if (stereo) {
-                m_lane2.push_back({column, b.largest2});
-                m_lane2.push_back({column, b.smallest2});
-            }
-            m_pointCount += 2;
-            ++column;
-            b.inGroup = 0;
+        const std::size_t units = static_cast<std::size_t>(usable / unitBytes);
+        if (is16Bit) {
+            ScanGroups<std::uint16_t>(chunk.data(), units, stereo, groupUnits, b, endGroup);
+        } else {
+            ScanGroups<std::uint8_t>(chunk.data(), units, stereo, groupUnits, b, endGroup);
         }
         if (usable < got) {
             b.finished = true;

@@ -157,10 +157,10 @@ private:
         bool finished = false;
         qint64 cacheOffset = 0;
         int inGroup = 0;
-        int smallest1 = 0;
-        int largest1 = 0;
-        int smallest2 = 0;
-        int largest2 = 0;
+        unsigned lowest1 = 0; // sample values of the group in progress
+        unsigned highest1 = 0;
+        unsigned lowest2 = 0;
+        unsigned highest2 = 0;
         std::vector<int> rowOffsets; // row below a lane's top of every sample value
     };
 
