@@ -451,6 +451,11 @@ void CCutPlayDlg::SaveSelection()
     DataFileStore::SaveFolder(QString::fromLatin1(DataFileStore::kSelectionSaveDirKey),
                               RecordingNames::DirectoryPart(path));
 
+    // A caret on the last frame leaves nothing to save; the encoder would read equal offsets
+    // as the whole file.
+    if (range.end <= range.start) {
+        return;
+    }
     if (HasExtension(path, kMp3Extension)) {
         bitrateIndex = std::clamp(bitrateIndex, 0, int(BitrateTable.size()) - 1);
         SaveSelectionAsMp3(path, range, BitrateTable.at(std::size_t(bitrateIndex)));

@@ -206,6 +206,15 @@ TEST_F(CutPlayDlgTest, SavesTheSelectionAsMp3OrWavByExtension)
     EXPECT_EQ(m_requests.back().directory, otherFolder + QLatin1Char('/'));
     EXPECT_TRUE(m_messages.isEmpty());
 
+    // A caret on the last frame selects no sound: neither format writes a file.
+    store.SetCursorAt(1 << 20);
+    store.CollapseSelection();
+    Command(dialog, CCutPlayDlg::kSaveSelectionCommand, otherFolder + QStringLiteral("/end.mp3"));
+    Command(dialog, CCutPlayDlg::kSaveSelectionCommand, otherFolder + QStringLiteral("/end.wav"));
+    EXPECT_TRUE(QDir(otherFolder).isEmpty());
+    store.SetAnchorAt(10);
+    store.SetCursorAt(60);
+
     // Zooming in widens what there is to scroll, and the scroll bar moves the view.
     const int before = dialog.ScrollBar()->maximum();
     Command(dialog, CCutPlayDlg::kZoomInCommand);
