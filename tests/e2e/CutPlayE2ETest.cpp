@@ -1,11 +1,8 @@
 // The cut-and-play dialog through the real PulseAudio back-end on the private test server: a
 // selection in the middle of a file, played with Repeat down until Stop, recorded back from the
 // null sink's monitor.
+#include "NullSinkPlayback.h"
 #include "app/DialogSeams.h"
-#include "platform/audio/ScopedAudioBackend.h"
-#include "platform/audio/pulse/PulseAudioBackend.h"
-#include "support/SoundServerLock.h"
-#include "support/TestSoundServer.h"
 #include "support/TestSupport.h"
 #include "wave_editor/CutPlayDlg.h"
 #include "wave_editor/WaveData.h"
@@ -20,21 +17,19 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 #include <numbers>
 #include <string>
 #include <vector>
 
 namespace
 {
-constexpr int kRate = 44100;
-constexpr int kChannels = 2;
+constexpr int kRate = CNullSinkPlaybackTest::kRate;
+constexpr int kChannels = CNullSinkPlaybackTest::kChannels;
 constexpr double kOuterHz = 440.0;
 constexpr double kSelectionHz = 880.0;
 constexpr double kOuterSeconds = 1.0;
 constexpr double kSelectionSeconds = 2.0;
 constexpr double kToneAmplitude = 0.5; // of full scale, SinePcm's default
-constexpr std::size_t kCaptureBuffer = 4608;
 // The capture runs this long before Play and after Stop.
 constexpr int kLeadInMs = 300;
 constexpr int kTailMs = 500;
@@ -129,24 +124,17 @@ int PeakOfLast(const std::vector<std::int16_t>& samples, double seconds)
     return peak;
 }
 
-class CutPlayE2ETest : public ::testing::Test
+class CutPlayE2ETest : public CNullSinkPlaybackTest
 {
 protected:
     void SetUp() override
     {
-        const QString missing = TestSoundServer::SharedServerMissing();
-        if (!missing.isEmpty()) {
-            GTEST_SKIP() << missing.toStdString();
+        CNullSinkPlaybackTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        m_lock = std::make_unique<CSoundServerLock>();
-        ASSERT_TRUE(m_lock->IsLocked());
         ASSERT_TRUE(m_data.isValid() && m_files.isValid());
         qputenv("SORVANE_DATA_DIR", m_data.path().toLocal8Bit());
-        m_server = TestSoundServer::SharedServerAddress();
-        Pactl({"set-sink-volume", "out", "100%"});
-        Pactl({"set-source-volume", "out.monitor", "100%"});
-        Pactl({"set-default-source", "out.monitor"});
-        m_scope = std::make_unique<CScopedAudioBackend>(std::make_shared<CPulseAudioBackend>(m_server));
         m_seams = std::make_unique<DialogSeams::CScopedHandlers>(
             [](QWidget*, const DialogSeams::MessageRequest& request) {
                 ADD_FAILURE() << "unexpected message: " << request.text.toStdString();
@@ -158,16 +146,7 @@ protected:
     void TearDown() override
     {
         m_seams.reset();
-        m_scope.reset();
-        if (m_lock) {
-            Pactl({"set-default-source", "sine"});
-        }
-    }
-
-    void Pactl(const QStringList& arguments)
-    {
-        const auto result = TestSoundServer::Pactl(m_server, arguments);
-        EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString() << ": " << result.err.toStdString();
+        CNullSinkPlaybackTest::TearDown();
     }
 
     static void Press(CCutPlayDlg& dialog, int commandId)
@@ -179,25 +158,18 @@ protected:
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    std::unique_ptr<CSoundServerLock> m_lock;
     QTemporaryDir m_data;
     QTemporaryDir m_files;
-    QString m_server;
     QString m_answer;
-    std::unique_ptr<CScopedAudioBackend> m_scope;
     std::unique_ptr<DialogSeams::CScopedHandlers> m_seams;
 };
 } // namespace
 
 TEST_F(CutPlayE2ETest, RepeatPlaysTheSelectionAgainUntilStopAndNothingElse)
 {
-    auto pcm = TestSupport::SinePcm(kChannels, kRate, kOuterSeconds, kOuterHz, kToneAmplitude);
-    const auto selection = TestSupport::SinePcm(kChannels, kRate, kSelectionSeconds, kSelectionHz, kToneAmplitude);
-    pcm.insert(pcm.end(), selection.begin(), selection.end());
-    const auto after = TestSupport::SinePcm(kChannels, kRate, kOuterSeconds, kOuterHz, kToneAmplitude);
-    pcm.insert(pcm.end(), after.begin(), after.end());
+    const ThreeTones tones = MakeThreeTones(kOuterSeconds, kOuterHz, kSelectionSeconds, kSelectionHz, kToneAmplitude);
     m_answer = m_files.filePath(QStringLiteral("three tones.wav"));
-    ASSERT_TRUE(TestSupport::WriteSimpleWav(m_answer, pcm, kChannels, kRate));
+    ASSERT_TRUE(TestSupport::WriteSimpleWav(m_answer, tones.pcm, kChannels, kRate));
 
     CCutPlayDlg dialog;
     dialog.show();
@@ -218,18 +190,7 @@ TEST_F(CutPlayE2ETest, RepeatPlaysTheSelectionAgainUntilStopAndNothingElse)
     ASSERT_LE(store.CursorFrame(), selectionEnd);
     ASSERT_GT(double(store.CursorFrame() - store.AnchorFrame()), (kSelectionSeconds - kWindowSeconds) * kRate);
 
-    std::mutex recordedMutex;
-    QByteArray recorded;
-    auto capture = CPulseAudioBackend(m_server).CreateCapture();
-    ASSERT_TRUE(capture->Open(
-        PcmFormat::Pcm16(kChannels, kRate), kCaptureBuffer,
-        [&](const std::uint8_t* data, std::size_t bytes) {
-            std::lock_guard lock(recordedMutex);
-            recorded.append(reinterpret_cast<const char*>(data), qsizetype(bytes));
-        },
-        [] {}))
-        << capture->LastError().toStdString();
-    ASSERT_TRUE(capture->Start());
+    ASSERT_NO_FATAL_FAILURE(StartMonitor());
     QTest::qWait(kLeadInMs);
 
     Press(dialog, CCutPlayDlg::kPlaySelectionCommand);
@@ -254,15 +215,7 @@ TEST_F(CutPlayE2ETest, RepeatPlaysTheSelectionAgainUntilStopAndNothingElse)
     Press(dialog, CCutPlayDlg::kStopCommand);
     EXPECT_FALSE(dialog.IsPlaying());
     QTest::qWait(kTailMs);
-    capture->Stop();
-    capture->Close();
-
-    std::vector<std::int16_t> samples;
-    {
-        std::lock_guard lock(recordedMutex);
-        samples.resize(std::size_t(recorded.size()) / sizeof(std::int16_t));
-        std::memcpy(samples.data(), recorded.constData(), samples.size() * sizeof(std::int16_t));
-    }
+    const std::vector<std::int16_t> samples = StopMonitor();
     ASSERT_GT(samples.size(), std::size_t(kQuietTailSeconds * kRate) * kChannels);
     const Heard heard = Listen(samples);
     EXPECT_GE(heard.SelectionSeconds(), kLeastSelectionHeard) << heard.timeline;
