@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 
+#include "cli/CliArguments.h"
 #include "tags/MediaLength.h"
 
 #include <QFile>
@@ -32,6 +33,19 @@ std::optional<int> CCliCommand::ParseBitrate(const QString& text)
 QString CCliCommand::BitrateRangeText()
 {
     return QStringLiteral("--bitrate takes kbps from %1 to %2").arg(kMinBitrateKbps).arg(kMaxBitrateKbps);
+}
+
+bool CCliCommand::ReadBitrateOption(const CCliArguments& args, int* bitrate)
+{
+    const auto value = args.Value(QStringLiteral("bitrate"));
+    if (!value) {
+        return true;
+    }
+    const std::optional<int> parsed = ParseBitrate(*value);
+    if (parsed) {
+        *bitrate = *parsed;
+    }
+    return parsed.has_value();
 }
 
 int CCliCommand::UsageError(const QString& message) const

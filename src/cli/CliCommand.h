@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+class CCliArguments;
+
 // One sorvane-cli command. Run returns the process exit code.
 class CCliCommand
 {
@@ -27,6 +29,9 @@ protected:
     // A --bitrate value in kbps, or nothing when it is not a whole number in the encoder's range.
     static std::optional<int> ParseBitrate(const QString& text);
     static QString BitrateRangeText();
+    // The --bitrate option into *bitrate, which keeps its value when the option is absent;
+    // false when the option is there but no bit rate.
+    static bool ReadBitrateOption(const CCliArguments& args, int* bitrate);
     // An error text when path is not an existing, readable regular file; empty when it is.
     static QString CheckInputFile(const QString& path);
     // True when the file holds MPEG audio frames and is not a RIFF file (a WAV's samples can

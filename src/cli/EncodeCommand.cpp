@@ -31,12 +31,8 @@ int CEncodeCommand::Run(const QStringList& arguments)
     const QString output = args.Positional().at(1);
 
     int bitrate = CRecordSettings::Instance().Bitrate();
-    if (const auto value = args.Value(QStringLiteral("bitrate"))) {
-        const std::optional<int> parsed = ParseBitrate(*value);
-        if (!parsed) {
-            return UsageError(BitrateRangeText());
-        }
-        bitrate = *parsed;
+    if (!ReadBitrateOption(args, &bitrate)) {
+        return UsageError(BitrateRangeText());
     }
     if (const QString problem = CheckInputFile(input); !problem.isEmpty()) {
         return Fail(problem);

@@ -32,13 +32,10 @@ int CJoinCommand::Run(const QStringList& arguments)
     }
 
     int bitrate = 0;
-    if (const auto value = args.Value(QStringLiteral("bitrate"))) {
-        const std::optional<int> parsed = ParseBitrate(*value);
-        if (!parsed) {
-            return UsageError(BitrateRangeText());
-        }
-        bitrate = *parsed;
-    } else {
+    if (!ReadBitrateOption(args, &bitrate)) {
+        return UsageError(BitrateRangeText());
+    }
+    if (bitrate == 0) {
         bitrate = BitrateTable[static_cast<std::size_t>(BitrateIndexForFile(inputs.first()))];
     }
 

@@ -22,15 +22,13 @@ int CReencodeCommand::Run(const QStringList& arguments)
     if (args.Positional().isEmpty()) {
         return UsageError(QStringLiteral("reencode takes one or more MP3 files"));
     }
-    const auto bitrateText = args.Value(QStringLiteral("bitrate"));
-    if (!bitrateText) {
+    if (!args.Value(QStringLiteral("bitrate"))) {
         return UsageError(QStringLiteral("reencode needs --bitrate"));
     }
-    const std::optional<int> parsed = ParseBitrate(*bitrateText);
-    if (!parsed) {
+    int bitrate = 0;
+    if (!ReadBitrateOption(args, &bitrate)) {
         return UsageError(BitrateRangeText());
     }
-    const int bitrate = *parsed;
     bool ok = false;
     double volume = CReencodeJob::kDefaultVolumeScale;
     if (const auto volumeText = args.Value(QStringLiteral("volume"))) {

@@ -35,12 +35,8 @@ int CWav2Mp3Command::Run(const QStringList& arguments)
     const QString output = args.Positional().at(1);
 
     int bitrate = CRecordSettings::Instance().Bitrate();
-    if (const auto value = args.Value(QStringLiteral("bitrate"))) {
-        const std::optional<int> parsed = ParseBitrate(*value);
-        if (!parsed) {
-            return UsageError(BitrateRangeText());
-        }
-        bitrate = *parsed;
+    if (!ReadBitrateOption(args, &bitrate)) {
+        return UsageError(BitrateRangeText());
     }
     std::uint32_t start = 0;
     std::uint32_t end = 0;
