@@ -107,8 +107,9 @@ void CWaveDataPainter::PaintRuler(QPainter& painter, const CWaveData& data, int 
     const int minorStep = std::max(1, style.minorStep);
     // A label's box starts at the ruler's top, so its text sits on the font's ascent; drawing at
     // that baseline skips the layout a boxed text would go through for every label.
-    const int baseline = painter.fontMetrics().ascent();
-    const bool labelFits = painter.fontMetrics().height() <= labelBoxHeight;
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int baseline = metrics.ascent();
+    const bool labelFits = metrics.height() <= labelBoxHeight;
     painter.setPen(linePen);
     for (int i = 0; i < width; ++i) {
         const std::int64_t column = static_cast<std::int64_t>(data.Scroll()) + i;
@@ -116,7 +117,7 @@ void CWaveDataPainter::PaintRuler(QPainter& painter, const CWaveData& data, int 
             painter.drawLine(i, 0, i, rulerHeight);
             painter.setPen(textPen);
             const QString label = data.TimeLabel(static_cast<int>(column));
-            if (labelFits && painter.fontMetrics().horizontalAdvance(label) <= kLabelBoxWidth) {
+            if (labelFits && metrics.horizontalAdvance(label) <= kLabelBoxWidth) {
                 painter.drawText(i, baseline, label);
             } else {
                 painter.drawText(QRect(i, 0, kLabelBoxWidth, labelBoxHeight), Qt::AlignLeft | Qt::AlignTop, label);
