@@ -4,6 +4,7 @@
 #include "app/DialogSeams.h"
 #include "app/RecordFormat.h"
 #include "app/RecordSettings.h"
+#include "app/ReplacementFile.h"
 #include "app/WidgetClassRegistry.h"
 #include "audio/Mp3ToWavJob.h"
 #include "audio/ProcessDialog.h"
@@ -23,12 +24,10 @@
 #include <QIcon>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace
@@ -97,38 +96,6 @@ bool IsInsideTemporaryFolder(const QString& path)
 bool RemoveIfExists(const QString& path)
 {
     return !path.isEmpty() && QFileInfo::exists(path) && QFile::remove(path);
-}
-
-// Removes a half-written file unless the copy was completed and kept.
-class CPartialFileGuard
-{
-public:
-    explicit CPartialFileGuard(QString path)
-        : m_path(std::move(path))
-    {}
-    ~CPartialFileGuard()
-    {
-        if (!m_kept) {
-            QFile::remove(m_path);
-        }
-    }
-    CPartialFileGuard(const CPartialFileGuard&) = delete;
-    CPartialFileGuard& operator=(const CPartialFileGuard&) = delete;
-    void Keep() { m_kept = true; }
-
-private:
-    QString m_path;
-    bool m_kept = false;
-};
-
-// A new, empty file beside `destination` that the copy is written into; empty when none could
-// be made.
-QString ReservePartialFile(const QString& destination)
-{
-    const QFileInfo info(destination);
-    QTemporaryFile reserve(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
-    reserve.setAutoRemove(false);
-    return reserve.open() ? reserve.fileName() : QString();
 }
 } // namespace
 
@@ -484,14 +451,13 @@ bool CCutPlayDlg::SaveSelectionAsWav(const QString& path, const PlayRange& range
     }
     // The copy goes into a file of its own beside the destination and is renamed over it only
     // when complete, so a failure half-way leaves the destination as it was.
-    const QString partialPath = ReservePartialFile(path);
-    if (partialPath.isEmpty()) {
+    CReplacementFile partial(path);
+    if (!partial.Create()) {
         DialogSeams::ShowMessage(this, OpenErrorText(path), QMessageBox::Warning);
         return false;
     }
-    CPartialFileGuard partialGuard(partialPath);
     CWaveFile destination;
-    if (destination.Open(partialPath, source.Format(), CWaveFile::kModeWrite) != CWaveFile::S_OK) {
+    if (destination.Open(partial.TemporaryPath(), source.Format(), CWaveFile::kModeWrite) != CWaveFile::S_OK) {
         DialogSeams::ShowMessage(this, OpenErrorText(path), QMessageBox::Warning);
         return false;
     }
@@ -523,20 +489,13 @@ bool CCutPlayDlg::SaveSelectionAsWav(const QString& path, const PlayRange& range
     }
     source.Close();
 
-    const bool replacing = QFileInfo::exists(path);
-    const QFileDevice::Permissions permissions =
-        replacing ? QFile::permissions(path)
-                  : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (destination.Close() != CWaveFile::S_OK || !QFile::setPermissions(partialPath, permissions)) {
+    // A file it replaces keeps its permissions.
+    const bool permissionsKept =
+        !QFileInfo::exists(path) || QFile::setPermissions(partial.TemporaryPath(), QFile::permissions(path));
+    if (destination.Close() != CWaveFile::S_OK || !permissionsKept || !partial.Commit()) {
         DialogSeams::ShowMessage(this, CreateErrorText(path), QMessageBox::Warning);
         return false;
     }
-    // rename replaces an existing destination in one step.
-    if (std::rename(QFile::encodeName(partialPath).constData(), QFile::encodeName(path).constData()) != 0) {
-        DialogSeams::ShowMessage(this, CreateErrorText(path), QMessageBox::Warning);
-        return false;
-    }
-    partialGuard.Keep();
     return true;
 }
 
