@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  cmake ninja-build g++ clang clang-format pkg-config
+  cmake ninja-build g++ clang clang-format pkg-config ccache
   # libraries
   qt6-base-dev libmad0-dev libmp3lame-dev libpulse-dev
   # tests, benchmarks, fuzzing
