@@ -1,5 +1,7 @@
 #include "audio/WaveFile.h"
 
+#include "app/ReplacementFile.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -350,8 +352,9 @@ CWaveFile::Result CWaveFile::OpenForWriting(const QString& name, const WaveForma
         return E_INVALIDARG;
     }
     const QFileInfo existing(name);
-    if (existing.exists() && !existing.isFile()) {
-        // Devices and pipes are written in place: there is no file to replace.
+    if ((existing.exists() && !existing.isFile()) || CReplacementFile::IsTemporaryPath(name)) {
+        // Devices and pipes are written in place: there is no file to replace. So is the
+        // temporary file of a replacement, which takes its name only once complete.
         auto file = std::make_unique<QFile>(name);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             return Fail("mmioOpen");

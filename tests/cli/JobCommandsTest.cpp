@@ -2,11 +2,9 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -132,12 +130,7 @@ TEST_F(JobCommandsTest, CtrlCCancelsReencodingAndKeepsTheSource)
     cli.start(Cli(), {QStringLiteral("reencode"), mp3, QStringLiteral("--bitrate"), QStringLiteral("32")});
     ASSERT_TRUE(cli.waitForStarted());
     // Interrupt once the new file is being written beside the source.
-    QElapsedTimer waited;
-    waited.start();
-    while (Files().size() < 2 && waited.elapsed() < 30000 && cli.state() == QProcess::Running) {
-        QThread::msleep(20);
-    }
-    ASSERT_EQ(Files().size(), 2) << "re-encoding never started or ended too soon";
+    ASSERT_TRUE(WaitUntilWritingInto(cli.processId(), m_dir.path())) << "re-encoding never started or ended too soon";
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);

@@ -13,7 +13,6 @@ using namespace TestSupport;
 
 namespace
 {
-constexpr int kPollMs = 20;
 constexpr int kStartWaitMs = 30000;
 
 class SplitJoinCommandTest : public ::testing::Test
@@ -130,19 +129,7 @@ TEST_F(SplitJoinCommandTest, CtrlCEndsAJoinWithAShorterCompleteFile)
     QProcess cli;
     cli.start(Cli(), {QStringLiteral("join"), out, tone, tone, tone});
     ASSERT_TRUE(cli.waitForStarted());
-    // The output is being built once its temporary file appears beside it.
-    const auto building = [&] {
-        for (const QString& name : Files()) {
-            if (name.startsWith(QStringLiteral(".joined.mp3"))) {
-                return true;
-            }
-        }
-        return false;
-    };
-    for (int waited = 0; !building() && waited < kStartWaitMs; waited += kPollMs) {
-        QThread::msleep(kPollMs);
-    }
-    ASSERT_TRUE(building());
+    ASSERT_TRUE(WaitUntilWritingInto(cli.processId(), m_dir.path()));
     QThread::msleep(1000);
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(kStartWaitMs));

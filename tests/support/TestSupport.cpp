@@ -1,9 +1,14 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
+#include <array>
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <unistd.h>
@@ -209,3 +214,28 @@ QString FfprobeField(const QString& path, const QString& field)
     return QString::fromUtf8(result.out).trimmed();
 }
 } // namespace TestSupport
+
+bool TestSupport::WaitUntilWritingInto(qint64 pid, const QString& folder, int timeoutMs)
+{
+    constexpr int kPollMs = 10;
+    const QString prefix = QDir(folder).canonicalPath() + QLatin1Char('/');
+    const QString descriptors = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (int waited = 0; waited < timeoutMs; waited += kPollMs) {
+        if (!QFileInfo::exists(descriptors)) {
+            return false;
+        }
+        const QStringList open = QDir(descriptors).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& name : open) {
+            std::array<char, PATH_MAX> link{};
+            const QByteArray linkPath = QFile::encodeName(descriptors + QLatin1Char('/') + name);
+            const ssize_t length = ::readlink(linkPath.constData(), link.data(), link.size() - 1);
+            const QString target = length > 0 ? QFile::decodeName(QByteArray(link.data(), length)) : QString();
+            if (target.startsWith(prefix) &&
+                (target.endsWith(QLatin1String(" (deleted)")) || target.contains(QLatin1String("/.sorvane-")))) {
+                return true;
+            }
+        }
+        QThread::msleep(kPollMs);
+    }
+    return false;
+}

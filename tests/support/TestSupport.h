@@ -31,6 +31,11 @@ bool WriteAll(const QString& path, const QByteArray& bytes);
 // The folder the test executables, sorvane-cli and liblame_enc.so are built into.
 QString BinaryDirectory();
 
+// Waits until process pid holds a file open in folder that has no name yet (an unnamed
+// temporary, or one of Sorvane's hidden ".sorvane-*.tmp" names): the sign that it has begun
+// writing an output. False when the process ended first or nothing came within the time.
+bool WaitUntilWritingInto(qint64 pid, const QString& folder, int timeoutMs = 60000);
+
 // Fields of the first audio stream according to ffprobe ("sample_rate", "channels",
 // "channel_layout", "duration", ...); empty when ffprobe fails.
 QString FfprobeField(const QString& path, const QString& field);
