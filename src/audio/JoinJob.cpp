@@ -1,5 +1,6 @@
 #include "audio/JoinJob.h"
 
+#include "app/OutputTarget.h"
 #include "app/ReplacementFile.h"
 #include "audio/JoinSink.h"
 #include "audio/Mp3Decoding.h"
@@ -42,7 +43,12 @@ bool CJoinJob::Run()
 {
     m_messages.clear();
     m_outputFailed = false;
-    CReplacementFile output(m_outputPath);
+    if (const QString refusal = COutputTarget::Refusal(m_outputPath, m_replaceExisting, m_files); !refusal.isEmpty()) {
+        m_messages << refusal;
+        return false;
+    }
+    CReplacementFile output(m_outputPath,
+                            m_replaceExisting ? CReplacementFile::Mode::Replace : CReplacementFile::Mode::CreateNew);
     if (m_outputPath.isEmpty() || !output.Create()) {
         m_messages << QStringLiteral("Create File %1 Error").arg(m_outputPath);
         return false;
@@ -67,7 +73,9 @@ bool CJoinJob::Run()
         }
     }
 
-    bool written = FinishOutput();
+    // A cancelled join leaves nothing under the output's name: a shorter file there would pass
+    // for the whole join.
+    bool written = !m_cancelRequested && FinishOutput();
     if (written && !output.Commit()) {
         m_messages << QStringLiteral("%1: cannot be written").arg(m_outputPath);
         written = false;

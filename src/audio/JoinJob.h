@@ -12,15 +12,17 @@
 // Decodes MP3 files in order and encodes all of them into one new MP3 file in one format (the
 // settings' record format in the program), at one bit rate. Run it on a worker thread; the
 // receiver gets the progress events (file index; 0 = the file starts, > 0 = seconds done) and
-// Cancel, from any thread, stops it after the current frame with the output completed so far.
+// Cancel, from any thread, stops it after the current frame and writes nothing.
 // The output is built beside its target and only takes its name when complete, so a failure
-// never leaves a broken file and an input may safely be named as the output.
+// never leaves a broken file; an output that is one of the inputs is refused.
 class CJoinJob : public CTranscodeOwner
 {
 public:
     CJoinJob(QStringList files, std::int32_t bitrateKbps, QString outputPath, const RecordFormat& target);
 
     void SetProgressReceiver(QObject* receiver) { m_receiver = receiver; }
+    // Whether the user agreed that the output may replace an existing file of its name.
+    void SetReplaceExisting(bool agreed) { m_replaceExisting = agreed; }
 
     // Joins every file; true when the output was written. Inputs that cannot be opened are
     // left out with a message; a join in which no frame decodes writes nothing.
@@ -46,6 +48,7 @@ private:
     QStringList m_files;
     std::int32_t m_bitrateKbps;
     QString m_outputPath;
+    bool m_replaceExisting = false;
     RecordFormat m_target;
 
     QObject* m_receiver = nullptr; // not owned; outlives the job

@@ -1,5 +1,7 @@
 #include "audio/Mp3ToWavJob.h"
 
+#include "app/OutputTarget.h"
+#include "app/ReplacementFile.h"
 #include "audio/Mp3Decoding.h"
 #include "audio/Mp3ToWavSink.h"
 #include "audio/TranscodeContext.h"
@@ -28,6 +30,11 @@ QString CMp3ToWavJob::OutputPathFor(const QString& outputFolder, const QString& 
     return folder + name.toLower() + kWavExtension;
 }
 
+QString CMp3ToWavJob::OutputPathOf(const QString& inputPath) const
+{
+    return m_outputPath.isEmpty() ? OutputPathFor(m_outputFolder, inputPath) : m_outputPath;
+}
+
 bool CMp3ToWavJob::ProcessFile(const QString& path)
 {
     const CTranscodeContextScope scope;
@@ -44,11 +51,21 @@ bool CMp3ToWavJob::ProcessFile(const QString& path)
         ReportOpenError(path);
         return false;
     }
-    const QString outputPath = OutputPathFor(m_outputFolder, path);
+    const QString outputPath = OutputPathOf(path);
+    if (const QString refusal = COutputTarget::Refusal(outputPath, m_replaceExisting, {path}); !refusal.isEmpty()) {
+        ReportFailure(refusal, true);
+        return false;
+    }
+    CReplacementFile target(outputPath,
+                            m_replaceExisting ? CReplacementFile::Mode::Replace : CReplacementFile::Mode::CreateNew);
+    if (!target.Create()) {
+        ReportFailure(QStringLiteral("Create File %1 Error").arg(outputPath), true);
+        return false;
+    }
     context.outputPath = outputPath;
     SetFileRange(context.durationSeconds);
 
-    CMp3ToWavSink sink(outputPath);
+    CMp3ToWavSink sink(target.TemporaryPath());
     DecodeMp3Buffer(mp3.Data(), mp3.Size(), sink);
     if (sink.WriteFailed()) {
         sink.Close();
@@ -59,8 +76,12 @@ bool CMp3ToWavJob::ProcessFile(const QString& path)
         ReportFailure(QStringLiteral("%1: no MPEG audio frame decodes").arg(path), false);
         return false;
     }
-    // A cancelled file keeps what was decoded up to that point, as a complete shorter WAV.
-    if (!sink.Close()) {
+    // A cancelled file leaves nothing under its name: a shorter WAV there would pass for the
+    // whole one.
+    if (IsCancelRequested()) {
+        return false;
+    }
+    if (!sink.Close() || !target.Commit()) {
         ReportFailure(QStringLiteral("Create File %1 Error").arg(outputPath), true);
         return false;
     }

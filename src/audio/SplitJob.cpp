@@ -1,5 +1,6 @@
 #include "audio/SplitJob.h"
 
+#include "app/OutputTarget.h"
 #include "audio/Mp3Decoding.h"
 #include "audio/SplitSink.h"
 #include "audio/TranscodeContext.h"
@@ -82,9 +83,14 @@ bool CSplitJob::ProcessFile(const QString& path)
         return false;
     }
     CSplitSink sink(BasePath(path), m_splitCount);
+    sink.SetReplaceExisting(m_replaceExisting);
     DecodeMp3Buffer(input.Data(), input.Size(), sink);
-    const bool complete = sink.CompleteLastPart();
+    // A cancel drops the part being written: only complete parts carry the part names.
+    const bool complete = !m_cancelRequested && sink.CompleteLastPart();
     m_writtenFiles << sink.WrittenParts();
+    if (m_cancelRequested) {
+        return false;
+    }
     if (!sink.ErrorText().isEmpty()) {
         m_messages << sink.ErrorText();
         return false;
@@ -94,6 +100,21 @@ bool CSplitJob::ProcessFile(const QString& path)
         return false;
     }
     return complete;
+}
+
+QStringList CSplitJob::ExistingParts() const
+{
+    QStringList existing;
+    for (const QString& file : m_files) {
+        const QString base = BasePath(file);
+        for (int part = 1; part <= m_splitCount; ++part) {
+            const QString partPath = CSplitSink::PartPath(base, part);
+            if (COutputTarget::Examine(partPath) != COutputTarget::Verdict::New) {
+                existing << partPath;
+            }
+        }
+    }
+    return existing;
 }
 
 QString CSplitJob::InputReplacedByPart(const QString& path) const

@@ -22,6 +22,11 @@ public:
     CSplitJob(QStringList files, float volumeScale, std::int32_t splitCount);
 
     void SetProgressReceiver(QObject* receiver) { m_receiver = receiver; }
+    // Whether the user agreed that parts may replace existing files of their names.
+    void SetReplaceExisting(bool agreed) { m_replaceExisting = agreed; }
+    // The names of the parts of every file that already exist (before anything is written), for
+    // a question to the user; each part is checked again when it is written.
+    QStringList ExistingParts() const;
 
     // Splits every file in order; true when every file was split without a problem.
     bool Run();
@@ -48,6 +53,7 @@ private:
     QStringList m_files;
     float m_volumeScale;
     std::int32_t m_splitCount;
+    bool m_replaceExisting = false;
 
     QObject* m_receiver = nullptr; // not owned; outlives the job
     std::atomic<bool> m_cancelRequested{false};

@@ -1,5 +1,6 @@
 #include "audio/SplitSink.h"
 
+#include "app/OutputTarget.h"
 #include "app/ReplacementFile.h"
 #include "audio/TranscodeContext.h"
 
@@ -22,7 +23,14 @@ QString CSplitSink::PartPath(const QString& basePath, int partIndex)
 
 bool CSplitSink::CreatePartFile()
 {
-    m_part = std::make_unique<CReplacementFile>(PartPath(m_basePath, m_partIndex));
+    const QString partPath = PartPath(m_basePath, m_partIndex);
+    if (const QString refusal = COutputTarget::Refusal(partPath, m_replaceExisting, {Context().inputPath});
+        !refusal.isEmpty()) {
+        m_errorText = refusal;
+        return false;
+    }
+    m_part = std::make_unique<CReplacementFile>(partPath, m_replaceExisting ? CReplacementFile::Mode::Replace
+                                                                            : CReplacementFile::Mode::CreateNew);
     if (!m_part->Create()) {
         m_errorText = QStringLiteral("Create File %1 Error").arg(m_part->TargetPath());
         m_part.reset();

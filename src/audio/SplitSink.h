@@ -18,6 +18,9 @@ public:
     CSplitSink(QString basePath, int partCount);
     ~CSplitSink() override;
 
+    // Whether the user agreed that parts may replace existing files of their names.
+    void SetReplaceExisting(bool agreed) { m_replaceExisting = agreed; }
+
     // After the run (which finishes the encoder): gives the last part its name. False when
     // that part could not be completed.
     bool CompleteLastPart();
@@ -46,6 +49,7 @@ private:
     int m_partIndex = 1;
     int m_partCount;
     int m_chunkBytes = 0;
+    bool m_replaceExisting = false;
     bool m_firstFrameDelivered = false;
     std::unique_ptr<CReplacementFile> m_part;
     QStringList m_writtenParts;

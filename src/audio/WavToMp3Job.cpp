@@ -1,5 +1,6 @@
 #include "audio/WavToMp3Job.h"
 
+#include "app/OutputTarget.h"
 #include "app/ReplacementFile.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
@@ -66,9 +67,24 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
     context.format.blockAlign = static_cast<std::uint16_t>(context.format.avgBytesPerSec / rate);
     SetFileRange(static_cast<int>(wave.GetSize() / rate));
 
+    const bool ranged = m_startOffset != m_endOffset;
+    const std::uint32_t startOffset = ranged ? AlignDown(m_startOffset, input.blockAlign) : 0;
+    const std::uint32_t endOffset = ranged ? AlignDown(m_endOffset, input.blockAlign) : 0;
+    // An MP3 without a single chunk of sound is no MP3 anyone can play.
+    if (wave.GetSize() == 0 || (ranged && (startOffset >= wave.GetSize() || endOffset <= startOffset))) {
+        ReportFailure(QStringLiteral("%1: no sound to encode in %2; nothing was written").arg(m_outputPath, path),
+                      true);
+        return false;
+    }
+    if (const QString refusal = COutputTarget::Refusal(m_outputPath, m_replaceExisting, {path}); !refusal.isEmpty()) {
+        ReportFailure(refusal, true);
+        return false;
+    }
+
     // The MP3 is built beside its target and takes the name only when complete, so a failure
-    // never leaves a broken file or destroys one the user had.
-    CReplacementFile target(m_outputPath);
+    // or a cancel never leaves a broken file or destroys one the user had.
+    CReplacementFile target(m_outputPath,
+                            m_replaceExisting ? CReplacementFile::Mode::Replace : CReplacementFile::Mode::CreateNew);
     if (m_outputPath.isEmpty() || !target.Create()) {
         ReportFailure(QStringLiteral("Create File %1 Error").arg(m_outputPath), true);
         return false;
@@ -85,9 +101,6 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
     std::vector<std::uint8_t> readBuffer(readBytes);
     std::vector<std::int16_t> pcm(chunk / sizeof(std::int16_t));
 
-    const bool ranged = m_startOffset != m_endOffset;
-    const std::uint32_t startOffset = ranged ? AlignDown(m_startOffset, input.blockAlign) : 0;
-    const std::uint32_t endOffset = ranged ? AlignDown(m_endOffset, input.blockAlign) : 0;
     std::uint32_t position = 0;
     if (ranged) {
         std::uint32_t skipped = 0;
@@ -96,6 +109,7 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
     }
 
     bool failed = false;
+    int chunksEncoded = 0;
     for (;;) {
         std::uint32_t wanted = readBytes;
         // A range ends at its end offset, not at the end of the chunk that reaches it.
@@ -127,6 +141,7 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
             failed = true;
             break;
         }
+        ++chunksEncoded;
         if (ranged && position + got >= endOffset) {
             break;
         }
@@ -138,7 +153,16 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
         position += got;
     }
 
-    // A cancelled conversion keeps what was encoded up to that point, as a shorter MP3.
+    // A cancelled conversion leaves nothing under the output's name: a shorter MP3 there would
+    // pass for the whole one.
+    if (IsCancelRequested()) {
+        return false;
+    }
+    if (!failed && chunksEncoded == 0) {
+        ReportFailure(QStringLiteral("%1: no sound to encode in %2; nothing was written").arg(m_outputPath, path),
+                      true);
+        return false;
+    }
     if (failed || !encoder.Finish()) {
         ReportFailure(QStringLiteral("%1: %2").arg(m_outputPath, CMp3StreamEncoder::ErrorText(encoder.LastError())),
                       true);

@@ -11,6 +11,8 @@ class CWavToMp3Job : public CFileJob
 public:
     void SetBitrate(int kbps) { m_bitrateKbps = kbps; }
     void SetOutputPath(const QString& path) { m_outputPath = path; }
+    // Whether the user agreed that the output may replace an existing file of its name.
+    void SetReplaceExisting(bool agreed) { m_replaceExisting = agreed; }
     // Scales every sample (1.0 keeps the level); results beyond 16 bits are clipped.
     void SetVolumeScale(double scale) { m_volumeScale = scale; }
     // Offsets count bytes of sample data; equal offsets mean the whole file.
@@ -29,4 +31,5 @@ private:
     std::uint32_t m_startOffset = 0;
     std::uint32_t m_endOffset = 0;
     double m_volumeScale = 1.0;
+    bool m_replaceExisting = false;
 };

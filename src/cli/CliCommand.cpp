@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 
+#include "app/OutputTarget.h"
 #include "cli/CliArguments.h"
 #include "tags/MediaLength.h"
 
@@ -74,10 +75,16 @@ QString CCliCommand::CheckInputFile(const QString& path)
     return {};
 }
 
-bool CCliCommand::SameFile(const QString& first, const QString& second)
+QString CCliCommand::CheckOutputFile(const QString& output, bool force, const QStringList& inputs)
 {
-    const QString a = QFileInfo(first).canonicalFilePath();
-    return !a.isEmpty() && a == QFileInfo(second).canonicalFilePath();
+    const COutputTarget::Verdict verdict = COutputTarget::Examine(output, inputs);
+    if (verdict == COutputTarget::Verdict::ExistingFile && !force) {
+        return QStringLiteral("%1: already exists; give --force to replace it").arg(output);
+    }
+    if (verdict == COutputTarget::Verdict::ExistingFile || verdict == COutputTarget::Verdict::New) {
+        return {};
+    }
+    return COutputTarget::RefusalText(output, verdict);
 }
 
 bool CCliCommand::IsMp3File(const QString& path)

@@ -37,6 +37,9 @@ protected:
     // True when the file holds MPEG audio frames and is not a RIFF file (a WAV's samples can
     // happen to look like a few frame headers).
     static bool IsMp3File(const QString& path);
-    // True when both paths name the same existing file.
-    static bool SameFile(const QString& first, const QString& second);
+    // An error text when the job may not write output: not a regular file, one of the inputs,
+    // or an existing file while --force was not given; empty when it may.
+    static QString CheckOutputFile(const QString& output, bool force, const QStringList& inputs);
+    // The flag that lets an output replace an existing file.
+    static QString ForceOption() { return QStringLiteral("force"); }
 };

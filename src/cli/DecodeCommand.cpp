@@ -1,14 +1,12 @@
 #include "cli/DecodeCommand.h"
 
-#include "audio/Mp3Decoding.h"
-#include "audio/Mp3ToWavSink.h"
-#include "audio/TranscodeContext.h"
-#include "audio/WholeFile.h"
+#include "audio/Mp3ToWavJob.h"
 #include "cli/CliArguments.h"
+#include "cli/JobRunner.h"
 
 int CDecodeCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({}, {});
+    CCliArguments args({}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -20,27 +18,26 @@ int CDecodeCommand::Run(const QStringList& arguments)
     if (const QString problem = CheckInputFile(input); !problem.isEmpty()) {
         return Fail(problem);
     }
-    if (SameFile(input, output)) {
-        return Fail(QStringLiteral("%1: the output would overwrite the input").arg(output));
+    const bool force = args.Has(ForceOption());
+    if (const QString problem = CheckOutputFile(output, force, {input}); !problem.isEmpty()) {
+        return Fail(problem);
     }
-
     if (!IsMp3File(input)) {
         return Fail(QStringLiteral("%1: not an MP3 file").arg(input));
     }
-    CWholeFile mp3;
-    if (!mp3.Load(input)) {
-        return Fail(QStringLiteral("%1: %2").arg(input, mp3.ErrorText()));
-    }
-    CTranscodeContext::Instance().inputPath = input;
-    CMp3ToWavSink sink(output);
-    DecodeMp3Buffer(mp3.Data(), mp3.Size(), sink);
-    CTranscodeContext::DestroyInstance();
 
-    if (!sink.Started() && !sink.WriteFailed()) {
-        return Fail(QStringLiteral("%1: not an MP3 file (no MPEG audio frame decodes)").arg(input));
+    // The WAV is built beside its target and takes the name only when complete.
+    CMp3ToWavJob job;
+    job.SetFiles({input});
+    job.SetOutputPath(output);
+    job.SetReplaceExisting(force);
+    CJobRunner runner(job);
+    const bool completed = runner.Run();
+    for (const QString& failure : job.Failures()) {
+        Fail(failure);
     }
-    if (!sink.Close()) {
-        return Fail(QStringLiteral("%1: cannot be written").arg(output));
+    if (!completed) {
+        return Fail(QStringLiteral("cancelled: nothing was written to %1").arg(output), CJobRunner::kExitCancelled);
     }
-    return kExitSuccess;
+    return job.Failures().isEmpty() ? kExitSuccess : kExitFailure;
 }

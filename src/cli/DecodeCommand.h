@@ -7,7 +7,7 @@ class CDecodeCommand : public CCliCommand
 {
 public:
     QString Name() const override { return QStringLiteral("decode"); }
-    QString Synopsis() const override { return QStringLiteral("IN.mp3 OUT.wav"); }
+    QString Synopsis() const override { return QStringLiteral("IN.mp3 OUT.wav [--force]"); }
     QString Summary() const override { return QStringLiteral("decode an MP3 file to a 16-bit PCM WAV file"); }
     int Run(const QStringList& arguments) override;
 };

@@ -20,7 +20,7 @@ constexpr std::array<std::uint32_t, 9> kMp3SampleRates = {8000, 11025, 12000, 16
 
 int CEncodeCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("bitrate")}, {});
+    CCliArguments args({QStringLiteral("bitrate")}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -37,8 +37,9 @@ int CEncodeCommand::Run(const QStringList& arguments)
     if (const QString problem = CheckInputFile(input); !problem.isEmpty()) {
         return Fail(problem);
     }
-    if (SameFile(input, output)) {
-        return Fail(QStringLiteral("%1: the output would overwrite the input").arg(output));
+    const bool force = args.Has(ForceOption());
+    if (const QString problem = CheckOutputFile(output, force, {input}); !problem.isEmpty()) {
+        return Fail(problem);
     }
 
     CWaveFile wave;
@@ -64,14 +65,14 @@ int CEncodeCommand::Run(const QStringList& arguments)
     job.SetFiles({input});
     job.SetBitrate(bitrate);
     job.SetOutputPath(output);
+    job.SetReplaceExisting(force);
     CJobRunner runner(job);
     const bool completed = runner.Run();
     for (const QString& failure : job.Failures()) {
         Fail(failure);
     }
     if (!completed) {
-        return Fail(QStringLiteral("cancelled: %1 holds what was encoded so far").arg(output),
-                    CJobRunner::kExitCancelled);
+        return Fail(QStringLiteral("cancelled: nothing was written to %1").arg(output), CJobRunner::kExitCancelled);
     }
     if (!job.Failures().isEmpty()) {
         return kExitFailure;

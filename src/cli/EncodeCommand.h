@@ -7,7 +7,7 @@ class CEncodeCommand : public CCliCommand
 {
 public:
     QString Name() const override { return QStringLiteral("encode"); }
-    QString Synopsis() const override { return QStringLiteral("IN.wav OUT.mp3 [--bitrate K]"); }
+    QString Synopsis() const override { return QStringLiteral("IN.wav OUT.mp3 [--bitrate K] [--force]"); }
     QString Summary() const override
     {
         return QStringLiteral("encode a WAV file as MP3 (K in kbps, default from the settings)");

@@ -6,14 +6,11 @@
 #include "audio/JoinJob.h"
 #include "cli/CliArguments.h"
 #include "cli/CliJobRunner.h"
-
-namespace
-{
-} // namespace
+#include "cli/JobRunner.h"
 
 int CJoinCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("bitrate")}, {});
+    CCliArguments args({QStringLiteral("bitrate")}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -31,6 +28,11 @@ int CJoinCommand::Run(const QStringList& arguments)
         }
     }
 
+    const bool force = args.Has(ForceOption());
+    if (const QString problem = CheckOutputFile(output, force, inputs); !problem.isEmpty()) {
+        return Fail(problem);
+    }
+
     int bitrate = 0;
     if (!ReadBitrateOption(args, &bitrate)) {
         return UsageError(BitrateRangeText());
@@ -40,17 +42,19 @@ int CJoinCommand::Run(const QStringList& arguments)
     }
 
     CJoinJob job(inputs, bitrate, output, CRecordSettings::Instance().Format());
+    job.SetReplaceExisting(force);
     bool written = false;
     const bool stopped = CCliJobRunner::Run([&] { written = job.Run(); }, [&] { job.Cancel(); });
     for (const QString& message : job.Messages()) {
         Fail(message);
     }
+    if (stopped && !written) {
+        return Fail(QStringLiteral("join cancelled; nothing was written to %1").arg(output),
+                    CJobRunner::kExitCancelled);
+    }
     if (!written) {
         return kExitFailure;
     }
     Print(output);
-    if (stopped) {
-        return Fail(QStringLiteral("join cancelled; %1 holds what was joined until then").arg(output));
-    }
     return kExitSuccess;
 }

@@ -7,7 +7,7 @@ class CJoinCommand : public CCliCommand
 {
 public:
     QString Name() const override { return QStringLiteral("join"); }
-    QString Synopsis() const override { return QStringLiteral("OUT.mp3 FILE... [--bitrate K]"); }
+    QString Synopsis() const override { return QStringLiteral("OUT.mp3 FILE... [--bitrate K] [--force]"); }
     QString Summary() const override
     {
         return QStringLiteral("join MP3 files into one (K in kbps, default the first file's bit rate)");

@@ -3,6 +3,7 @@
 #include "audio/SplitJob.h"
 #include "cli/CliArguments.h"
 #include "cli/CliJobRunner.h"
+#include "cli/JobRunner.h"
 
 namespace
 {
@@ -13,7 +14,7 @@ constexpr double kDefaultVolume = 1.0;
 
 int CSplitCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("parts"), QStringLiteral("volume")}, {});
+    CCliArguments args({QStringLiteral("parts"), QStringLiteral("volume")}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -49,6 +50,14 @@ int CSplitCommand::Run(const QStringList& arguments)
     }
 
     CSplitJob job(args.Positional(), static_cast<float>(volume), parts);
+    const bool force = args.Has(ForceOption());
+    job.SetReplaceExisting(force);
+    // Checked before any part is written, so a refusal leaves no half-split batch behind.
+    for (const QString& part : job.ExistingParts()) {
+        if (const QString problem = CheckOutputFile(part, force, args.Positional()); !problem.isEmpty()) {
+            return Fail(problem);
+        }
+    }
     bool allSplit = false;
     const bool stopped = CCliJobRunner::Run([&] { allSplit = job.Run(); }, [&] { job.Cancel(); });
     for (const QString& part : job.WrittenFiles()) {
@@ -57,8 +66,13 @@ int CSplitCommand::Run(const QStringList& arguments)
     for (const QString& message : job.Messages()) {
         Fail(message);
     }
-    if (stopped) {
-        return Fail(QStringLiteral("split cancelled; the part being written was closed where it stopped"));
+    if (stopped && !allSplit) {
+        const QStringList& kept = job.WrittenFiles();
+        return Fail(kept.isEmpty() ? QStringLiteral("split cancelled; no part was written")
+                                   : QStringLiteral("split cancelled; the part being written was dropped, the "
+                                                    "complete parts stay: %1")
+                                         .arg(kept.join(QStringLiteral(", "))),
+                    CJobRunner::kExitCancelled);
     }
     return allSplit ? kExitSuccess : kExitFailure;
 }

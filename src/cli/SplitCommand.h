@@ -7,7 +7,7 @@ class CSplitCommand : public CCliCommand
 {
 public:
     QString Name() const override { return QStringLiteral("split"); }
-    QString Synopsis() const override { return QStringLiteral("FILE... --parts N [--volume V]"); }
+    QString Synopsis() const override { return QStringLiteral("FILE... --parts N [--volume V] [--force]"); }
     QString Summary() const override
     {
         return QStringLiteral("cut MP3 files into N parts of equal playing time (N 2-100, V 0.1-10.0)");

@@ -24,7 +24,7 @@ bool ParseOffset(const QString& text, std::uint32_t* offset)
 
 int CWav2Mp3Command::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("start"), QStringLiteral("end"), QStringLiteral("bitrate")}, {});
+    CCliArguments args({QStringLiteral("start"), QStringLiteral("end"), QStringLiteral("bitrate")}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -53,8 +53,9 @@ int CWav2Mp3Command::Run(const QStringList& arguments)
     if (const QString problem = CheckInputFile(input); !problem.isEmpty()) {
         return Fail(problem);
     }
-    if (SameFile(input, output)) {
-        return Fail(QStringLiteral("%1: the output would overwrite the input").arg(output));
+    const bool force = args.Has(ForceOption());
+    if (const QString problem = CheckOutputFile(output, force, {input}); !problem.isEmpty()) {
+        return Fail(problem);
     }
 
     CWavToMp3Job job;
@@ -62,14 +63,14 @@ int CWav2Mp3Command::Run(const QStringList& arguments)
     job.SetBitrate(bitrate);
     job.SetOutputPath(output);
     job.SetRange(start, end);
+    job.SetReplaceExisting(force);
     CJobRunner runner(job);
     const bool completed = runner.Run();
     for (const QString& failure : job.Failures()) {
         Fail(failure);
     }
     if (!completed) {
-        return Fail(QStringLiteral("cancelled: %1 holds what was converted so far").arg(output),
-                    CJobRunner::kExitCancelled);
+        return Fail(QStringLiteral("cancelled: nothing was written to %1").arg(output), CJobRunner::kExitCancelled);
     }
     return job.Failures().isEmpty() ? kExitSuccess : kExitFailure;
 }

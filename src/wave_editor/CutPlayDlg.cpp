@@ -264,6 +264,8 @@ bool CCutPlayDlg::Decode(const QString& mp3Path)
     CMp3ToWavJob job;
     job.SetFiles({mp3Path});
     job.SetOutputFolder(temporaryFolder);
+    // The decoded copy in the temporary folder is the program's own working file.
+    job.SetReplaceExisting(true);
     CProcessDialog progress(CProcessDialog::kDecodeMp3Template, job, this);
     if (progress.exec() != QDialog::Accepted) {
         // A cancelled decode leaves half a file that nothing will ever show.
@@ -438,6 +440,8 @@ bool CCutPlayDlg::SaveSelectionAsMp3(const QString& path, const PlayRange& range
     job.SetRange(std::uint32_t(range.start), std::uint32_t(range.end));
     job.SetBitrate(bitrateKbps);
     job.SetOutputPath(path);
+    // The save dialog asked before it returned an existing file.
+    job.SetReplaceExisting(true);
     CProcessDialog progress(CProcessDialog::kEncodeMp3Template, job, this);
     return progress.exec() == QDialog::Accepted && job.Failures().isEmpty();
 }

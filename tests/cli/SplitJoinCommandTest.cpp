@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -116,13 +115,13 @@ TEST_F(SplitJoinCommandTest, JoinTakesTheFirstFilesBitRateAndTheSettingsFormat)
     EXPECT_NEAR(Duration(out), Duration(mono) + Duration(stereo), 0.1);
     EXPECT_TRUE(Plays(out));
 
-    const ToolResult chosen =
-        RunCli({QStringLiteral("join"), out, stereo, QStringLiteral("--bitrate"), QStringLiteral("160")});
+    const ToolResult chosen = RunCli({QStringLiteral("join"), out, stereo, QStringLiteral("--bitrate"),
+                                      QStringLiteral("160"), QStringLiteral("--force")});
     ASSERT_EQ(chosen.exitCode, 0) << chosen.err.constData();
     EXPECT_EQ(FfprobeField(out, QStringLiteral("bit_rate")), QStringLiteral("160000"));
 }
 
-TEST_F(SplitJoinCommandTest, CtrlCEndsAJoinWithAShorterCompleteFile)
+TEST_F(SplitJoinCommandTest, CtrlCEndsAJoinWithoutAnOutput)
 {
     const QString tone = MakeMp3(QStringLiteral("tone"), 22050, 1, 300.0, 32);
     const QString out = Path(QStringLiteral("joined.mp3"));
@@ -130,15 +129,10 @@ TEST_F(SplitJoinCommandTest, CtrlCEndsAJoinWithAShorterCompleteFile)
     cli.start(Cli(), {QStringLiteral("join"), out, tone, tone, tone});
     ASSERT_TRUE(cli.waitForStarted());
     ASSERT_TRUE(WaitUntilWritingInto(cli.processId(), m_dir.path()));
-    QThread::msleep(1000);
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(kStartWaitMs));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_EQ(cli.exitCode(), 130);
     EXPECT_TRUE(cli.readAllStandardError().contains("cancelled"));
-    const double seconds = Duration(out);
-    EXPECT_GT(seconds, 1.0);
-    EXPECT_LT(seconds, 3 * Duration(tone) - 1.0);
-    EXPECT_TRUE(Plays(out));
-    EXPECT_EQ(Files(), QStringList({QStringLiteral("joined.mp3"), QStringLiteral("tone.mp3")}));
+    EXPECT_EQ(Files(), QStringList({QStringLiteral("tone.mp3")}));
 }
