@@ -2,34 +2,85 @@
 
 #include "app/ReplacementFile.h"
 #include "audio/Mp3Decoding.h"
+#include "audio/Mp3TagRegions.h"
 #include "audio/Mp3ToEncoderSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
 #include "audio/WholeFile.h"
-#include "tags/Id3v1Tag.h"
+#include "tags/MediaLength.h"
 
 #include <QFile>
-#include <cstring>
+#include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
-constexpr char kId3v1Marker[] = "TAG";
-constexpr std::size_t kId3v1MarkerBytes = sizeof(kId3v1Marker) - 1;
+// Our encoder adds its start delay and completes the last frame, so a faithful re-encoding
+// never plays for less. What is allowed is for a length read from the headers that is a
+// little off: the larger of these.
+constexpr double kShortfallToleranceSeconds = 0.05;
+constexpr double kShortfallToleranceShare = 0.01;
+constexpr double kMillisecondsPerSecond = 1000.0;
+constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// Carries the source's ID3v1 tag (its last 128 bytes, when they are one) over to the new file.
-bool AppendId3v1Tag(const CWholeFile& source, const QString& path)
+double FrameSeconds(const mad_pcm& pcm)
 {
-    const auto tagBytes = static_cast<std::size_t>(CId3v1Tag::kTagSize);
-    if (source.Size() < tagBytes) {
-        return true;
+    return pcm.samplerate > 0 ? static_cast<double>(pcm.length) / pcm.samplerate : 0.0;
+}
+
+// The playing time of every frame the decoder makes of bytes, each at its own rate.
+double DecodedSeconds(const std::uint8_t* data, std::size_t size)
+{
+    double seconds = 0;
+    auto counter = MakeFrameSink([&seconds](const mad_header&, const mad_pcm& pcm) {
+        seconds += FrameSeconds(pcm);
+        return MAD_FLOW_CONTINUE;
+    });
+    DecodeMp3Buffer(data, size, counter);
+    return seconds;
+}
+
+// Passes every frame on to the re-encoding sink and adds up the playing time of all that
+// decode, also those the sink leaves out.
+class CTimingSink : public FrameSink
+{
+public:
+    explicit CTimingSink(FrameSink& inner)
+        : m_inner(inner)
+    {}
+    mad_flow OnFrame(const mad_header& header, const mad_pcm& pcm) override
+    {
+        m_seconds += FrameSeconds(pcm);
+        return m_inner.OnFrame(header, pcm);
     }
-    const std::uint8_t* tag = source.Data() + source.Size() - tagBytes;
-    if (std::memcmp(tag, kId3v1Marker, kId3v1MarkerBytes) != 0) {
-        return true;
+    void OnRunEnd() override { m_inner.OnRunEnd(); }
+    double Seconds() const { return m_seconds; }
+
+private:
+    FrameSink& m_inner;
+    double m_seconds = 0;
+};
+
+// A file marked read-only stays as it is, even for a user the system would let write it.
+QString WriteProblem(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return QStringLiteral("%1: not a regular file; it was left as it was").arg(path);
     }
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Append) &&
-           file.write(reinterpret_cast<const char*>(tag), CId3v1Tag::kTagSize) == CId3v1Tag::kTagSize;
+    if ((info.st_mode & kAnyWriteBit) == 0 || ::access(native.constData(), W_OK) != 0) {
+        return QStringLiteral("%1: the file is read-only; it was left as it was").arg(path);
+    }
+    return {};
+}
+
+bool WriteAll(QFile& file, const std::uint8_t* data, std::size_t size)
+{
+    return file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) == static_cast<qint64>(size);
 }
 } // namespace
 
@@ -49,16 +100,21 @@ bool CReencodeJob::ProcessFile(const QString& path)
         ReportOpenError(path);
         return false;
     }
-    CReplacementFile target(path);
-    if (!target.Create()) {
-        ReportFailure(QStringLiteral("Create File %1 Error").arg(target.TargetPath() + QStringLiteral(" (temporary)")),
-                      true);
+    if (const QString problem = WriteProblem(path); !problem.isEmpty()) {
+        ReportFailure(problem, true);
         return false;
     }
-    context.outputPath = target.TemporaryPath();
+    // The audio alone goes to the encoder's file; the finished file gets the tags around it.
+    CReplacementFile audio(path);
+    if (!audio.Create()) {
+        ReportFailure(QStringLiteral("Create File %1 Error").arg(path + QStringLiteral(" (temporary)")), true);
+        return false;
+    }
+    context.outputPath = audio.TemporaryPath();
 
     CMp3ToEncoderSink sink;
-    DecodeMp3Buffer(source.Data(), source.Size(), sink);
+    CTimingSink timing(sink);
+    DecodeMp3Buffer(source.Data(), source.Size(), timing);
     if (IsCancelRequested()) {
         // The source stays whole; the part already encoded is thrown away with the temporary file.
         return false;
@@ -76,14 +132,44 @@ bool CReencodeJob::ProcessFile(const QString& path)
                       true);
         return false;
     }
-    if (!AppendId3v1Tag(source, target.TemporaryPath())) {
-        ReportFailure(QStringLiteral("%1: the tag could not be carried over; the file is left as it was").arg(path),
+
+    CWholeFile encoded;
+    if (!encoded.Load(audio.TemporaryPath())) {
+        ReportFailure(
+            QStringLiteral("%1: the re-encoded audio could not be read back; the file is left as it was").arg(path),
+            true);
+        return false;
+    }
+    // Frames the decoder could not fit to the first one (a false sync in junk between frames,
+    // a stream that changes its rate) or lost its way in were left out of the new file: then
+    // it would play for less than the old one, and the old one is worth more. The old one's
+    // time is what decoded or what its frame headers promise, whichever is longer.
+    const double sourceSeconds =
+        std::max(timing.Seconds(),
+                 static_cast<double>(CMediaLength::Mp3LengthMs(source.Data(), source.Size())) / kMillisecondsPerSecond);
+    const double newSeconds = DecodedSeconds(encoded.Data(), encoded.Size());
+    const double tolerance = std::max(kShortfallToleranceSeconds, sourceSeconds * kShortfallToleranceShare);
+    if (newSeconds + tolerance < sourceSeconds) {
+        ReportFailure(QStringLiteral("%1: the re-encoded file would play for %2 s instead of %3 s; the file is left "
+                                     "as it was")
+                          .arg(path)
+                          .arg(newSeconds, 0, 'f', 2)
+                          .arg(sourceSeconds, 0, 'f', 2),
                       true);
         return false;
     }
-    // The new file takes the place of the source with the source's permissions.
-    QFile::setPermissions(target.TemporaryPath(), QFile::permissions(path));
-    if (!target.Commit()) {
+
+    // The new content takes the place of the old in the same file: through a symbolic link,
+    // for every hard link, with the owner, group and mode it had.
+    const Mp3TagRegions tags = Mp3TagRegions::Find(source.Data(), source.Size());
+    CReplacementFile target(path, CReplacementFile::Mode::RewriteInPlace);
+    QFile output(target.Create() ? target.TemporaryPath() : QString());
+    const bool written = output.open(QIODevice::WriteOnly) && WriteAll(output, source.Data(), tags.leadingBytes) &&
+                         WriteAll(output, encoded.Data(), encoded.Size()) &&
+                         WriteAll(output, source.Data() + source.Size() - tags.trailingBytes, tags.trailingBytes) &&
+                         output.flush();
+    output.close();
+    if (!written || !target.Commit()) {
         ReportFailure(QStringLiteral("%1: the re-encoded file could not replace it").arg(path), true);
         return false;
     }

@@ -319,3 +319,73 @@ TEST_F(OutputSafetyTest, SplitPartsThatExistAreReplacedOnlyWithForce)
         EXPECT_TRUE(Plays(Path(QStringLiteral("tone_%1.mp3").arg(part))));
     }
 }
+
+TEST_F(OutputSafetyTest, ReencodingInPlaceKeepsTagsLinksOwnerAndMode)
+{
+    const QString song = Mp3(QStringLiteral("song.mp3"), 44100, 2, 2.0,
+                             {QStringLiteral("--add-id3v2"), QStringLiteral("--tt"), QStringLiteral("Title")});
+    const QByteArray before = ReadAll(song);
+    ASSERT_TRUE(before.startsWith("ID3"));
+    ASSERT_EQ(before.mid(before.size() - 128, 3), QByteArray("TAG"));
+    // The ID3v2 tag's size: ten header bytes and a 28-bit size in four 7-bit bytes.
+    const int tagBytes =
+        10 + ((before[6] & 0x7F) << 21 | (before[7] & 0x7F) << 14 | (before[8] & 0x7F) << 7 | (before[9] & 0x7F));
+    const QString hardLink = Path(QStringLiteral("same song.mp3"));
+    const QString symLink = Path(QStringLiteral("link.mp3"));
+    ASSERT_EQ(::link(QFile::encodeName(song).constData(), QFile::encodeName(hardLink).constData()), 0);
+    ASSERT_TRUE(QFile::link(song, symLink));
+    ASSERT_EQ(::chmod(QFile::encodeName(song).constData(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(song).constData(), 1234, 4321), 0);
+    }
+    struct stat original
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(song).constData(), &original), 0);
+
+    const ToolResult result =
+        RunCli({QStringLiteral("reencode"), symLink, QStringLiteral("--bitrate"), QStringLiteral("64")});
+    ASSERT_EQ(result.exitCode, 0) << result.err.constData();
+    const QByteArray after = ReadAll(song);
+    EXPECT_EQ(after.left(tagBytes), before.left(tagBytes));
+    EXPECT_EQ(after.right(128), before.right(128));
+    EXPECT_EQ(FfprobeField(song, QStringLiteral("bit_rate")), QStringLiteral("64000"));
+    EXPECT_TRUE(Plays(song));
+    EXPECT_EQ(TypeOf(symLink), mode_t(S_IFLNK));
+    struct stat now
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(song).constData(), &now), 0);
+    EXPECT_EQ(now.st_ino, original.st_ino);
+    EXPECT_EQ(now.st_nlink, 2u);
+    EXPECT_EQ(now.st_uid, original.st_uid);
+    EXPECT_EQ(now.st_gid, original.st_gid);
+    EXPECT_EQ(now.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadAll(hardLink), after);
+}
+
+TEST_F(OutputSafetyTest, ReencodingLeavesReadOnlyFilesAndNeverShortensOne)
+{
+    const QString locked = Mp3(QStringLiteral("locked.mp3"), 22050, 1, 1.0);
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0444), 0);
+    const QByteArray lockedBytes = ReadAll(locked);
+    const ToolResult readOnly =
+        RunCli({QStringLiteral("reencode"), locked, QStringLiteral("--bitrate"), QStringLiteral("16")});
+    EXPECT_EQ(readOnly.exitCode, 1);
+    EXPECT_TRUE(readOnly.err.contains("read-only")) << readOnly.err.constData();
+    EXPECT_EQ(ReadAll(locked), lockedBytes);
+
+    // A stream that changes its rate half-way: the frames that do not fit the first would be lost.
+    const QString first = Mp3(QStringLiteral("first.mp3"), 44100, 2, 3.0,
+                              {QStringLiteral("-t"), QStringLiteral("--resample"), QStringLiteral("44.1")});
+    const QString second = Mp3(QStringLiteral("second.mp3"), 22050, 2, 3.0,
+                               {QStringLiteral("-t"), QStringLiteral("--resample"), QStringLiteral("22.05")});
+    const QString mixed = Path(QStringLiteral("mixed.mp3"));
+    const QByteArray mixedBytes = ReadAll(first) + ReadAll(second);
+    ASSERT_TRUE(WriteAll(mixed, mixedBytes));
+    const ToolResult shorter =
+        RunCli({QStringLiteral("reencode"), mixed, QStringLiteral("--bitrate"), QStringLiteral("64")});
+    EXPECT_EQ(shorter.exitCode, 1);
+    EXPECT_TRUE(shorter.err.contains("would play for")) << shorter.err.constData();
+    EXPECT_EQ(ReadAll(mixed), mixedBytes);
+}

@@ -1,0 +1,53 @@
+#include "audio/Mp3TagRegions.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr std::size_t kId3v2HeaderBytes = 10;
+constexpr std::size_t kId3v2FooterBytes = 10;
+constexpr std::uint8_t kId3v2FooterFlag = 0x10;
+constexpr std::size_t kSizeFieldOffset = 6;
+constexpr int kSyncsafeBits = 7;
+constexpr std::uint8_t kSyncsafeLimit = 0x80;
+constexpr std::uint8_t kUnusedVersion = 0xFF;
+constexpr std::size_t kId3v1Bytes = 128;
+constexpr char kId3v2Marker[] = "ID3";
+constexpr char kId3v1Marker[] = "TAG";
+constexpr std::size_t kMarkerBytes = 3;
+
+// The size of the ID3v2 tag at p (header and footer included), or 0 when none starts there.
+std::size_t Id3v2Bytes(const std::uint8_t* p, std::size_t available)
+{
+    if (available < kId3v2HeaderBytes || std::memcmp(p, kId3v2Marker, kMarkerBytes) != 0 || p[3] == kUnusedVersion ||
+        p[4] == kUnusedVersion) {
+        return 0;
+    }
+    std::size_t body = 0;
+    for (std::size_t i = kSizeFieldOffset; i < kId3v2HeaderBytes; ++i) {
+        if (p[i] >= kSyncsafeLimit) {
+            return 0;
+        }
+        body = (body << kSyncsafeBits) | p[i];
+    }
+    const std::size_t total = kId3v2HeaderBytes + body + ((p[5] & kId3v2FooterFlag) != 0 ? kId3v2FooterBytes : 0);
+    return total <= available ? total : 0;
+}
+} // namespace
+
+Mp3TagRegions Mp3TagRegions::Find(const std::uint8_t* data, std::size_t size)
+{
+    Mp3TagRegions regions;
+    if (data == nullptr) {
+        return regions;
+    }
+    for (std::size_t tag = Id3v2Bytes(data, size); tag != 0;
+         tag = Id3v2Bytes(data + regions.leadingBytes, size - regions.leadingBytes)) {
+        regions.leadingBytes += tag;
+    }
+    if (size - regions.leadingBytes >= kId3v1Bytes &&
+        std::memcmp(data + size - kId3v1Bytes, kId3v1Marker, kMarkerBytes) == 0) {
+        regions.trailingBytes = kId3v1Bytes;
+    }
+    return regions;
+}
