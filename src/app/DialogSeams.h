@@ -38,6 +38,7 @@ struct FileRequest
     // Qt filter text, e.g. "MP3 Files (*.mp3);;All Files (*)".
     QString filter;
     // Save: appended (without its dot) when the user typed a name without an extension.
+    // A save dialog returns an existing file only after the user agreed to replace it.
     QString defaultSuffix;
     // An extra drop-down list shown under the file dialog when choices is not empty.
     QString choiceLabel;

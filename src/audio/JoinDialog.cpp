@@ -3,6 +3,7 @@
 #include "app/DataFileStore.h"
 #include "app/DialogSeams.h"
 #include "audio/ReencodeDialog.h"
+#include "audio/ReplaceQuestion.h"
 #include "controls/ControlId.h"
 #include "record/RecordingNames.h"
 
@@ -64,6 +65,8 @@ void CJoinDialog::BrowseForOutput()
     request.caption = QString::fromLatin1(kSaveCaption);
     request.directory = DataFileStore::LoadFolder(key);
     request.filter = QString::fromLatin1(kMp3Filter);
+    // The dialog adds the extension itself, so it asks about replacing the name it returns.
+    request.defaultSuffix = QString::fromLatin1(kMp3Suffix + 1);
     const QStringList chosen = DialogSeams::RunFileDialog(this, request);
     if (chosen.isEmpty()) {
         return;
@@ -72,6 +75,9 @@ void CJoinDialog::BrowseForOutput()
     QString path = chosen.front();
     if (!path.endsWith(QLatin1String(kMp3Suffix), Qt::CaseInsensitive)) {
         path += QLatin1String(kMp3Suffix);
+    }
+    if (!ReplaceQuestion::AcceptSavePath(this, chosen.front(), path, &m_replaceAgreed)) {
+        return;
     }
     m_outputEdit->setText(path);
     DataFileStore::SaveFolder(key, RecordingNames::DirectoryPart(path));

@@ -24,6 +24,8 @@ public:
     // Valid after OK.
     int BitrateKbps() const;
     QString OutputPath() const;
+    // True when the output names an existing file the user agreed to replace.
+    bool ReplaceAgreed() const { return m_replaceAgreed; }
 
 private:
     // Asks for the output file, starting in the remembered "OpenDir" folder, and remembers
@@ -32,4 +34,5 @@ private:
 
     QComboBox* m_bitrateCombo;
     QLineEdit* m_outputEdit;
+    bool m_replaceAgreed = false;
 };

@@ -9,6 +9,7 @@
 #include "audio/ProcessDialog.h"
 #include "audio/ReencodeDialog.h"
 #include "audio/ReencodeJob.h"
+#include "audio/ReplaceQuestion.h"
 #include "audio/SplitDialog.h"
 #include "audio/SplitJob.h"
 
@@ -58,6 +59,11 @@ bool Split(QWidget* parent, const QStringList& selectedPaths)
         return false;
     }
     CSplitJob job(selectedPaths, settings.VolumeScale(), settings.SplitCount());
+    const QStringList existing = job.ExistingParts();
+    if (!ReplaceQuestion::Ask(parent, existing)) {
+        return false;
+    }
+    job.SetReplaceExisting(!existing.isEmpty());
     CFileJobAdapter<CSplitJob> adapter(job, selectedPaths);
     return RunUnderProcessDialog(parent, adapter);
 }
@@ -72,6 +78,7 @@ bool Join(QWidget* parent, const QStringList& selectedPaths)
         return false;
     }
     CJoinJob job(selectedPaths, settings.BitrateKbps(), settings.OutputPath(), CRecordSettings::Instance().Format());
+    job.SetReplaceExisting(settings.ReplaceAgreed());
     CFileJobAdapter<CJoinJob> adapter(job, selectedPaths);
     return RunUnderProcessDialog(parent, adapter);
 }

@@ -27,6 +27,7 @@ bool Run(QWidget* parent)
     job.SetFiles({dialog.WavPath()});
     job.SetBitrate(BitrateTable.at(static_cast<std::size_t>(dialog.BitrateIndex())));
     job.SetOutputPath(dialog.Mp3Path());
+    job.SetReplaceExisting(dialog.ReplaceAgreed());
     job.SetVolumeScale(dialog.VolumeScale());
     CProcessDialog progress(CProcessDialog::kProcessTemplate, job, parent);
     return progress.exec() == QDialog::Accepted && job.Failures().isEmpty();

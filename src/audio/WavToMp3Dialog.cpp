@@ -4,6 +4,7 @@
 #include "app/DialogSeams.h"
 #include "app/RecordFormat.h"
 #include "app/RecordSettings.h"
+#include "audio/ReplaceQuestion.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
 #include "controls/EditCtrl.h"
@@ -48,10 +49,13 @@ QPushButton* BrowseButton(int id, QWidget* parent)
 }
 
 // The first path the user chose, after remembering its folder under key; empty on cancel.
-QString ChooseFile(QWidget* parent, DialogSeams::FileRequest::Mode mode, const char* key, const char* filter)
+QString ChooseFile(QWidget* parent, DialogSeams::FileRequest::Mode mode, const char* key, const char* filter,
+                   const char* defaultSuffix = "")
 {
     DialogSeams::FileRequest request;
     request.mode = mode;
+    // A save dialog that adds the extension itself asks about replacing the name it returns.
+    request.defaultSuffix = QString::fromLatin1(defaultSuffix);
     request.directory = DataFileStore::LoadFolder(QString::fromLatin1(key));
     request.filter = QString::fromLatin1(filter);
     const QStringList chosen = DialogSeams::RunFileDialog(parent, request);
@@ -147,13 +151,18 @@ void CWavToMp3Dialog::BrowseWav()
 
 void CWavToMp3Dialog::BrowseMp3()
 {
-    QString path = ChooseFile(this, DialogSeams::FileRequest::Mode::Save, DataFileStore::kOpenDirKey, kMp3Filter);
-    if (path.isEmpty()) {
+    const QString chosen =
+        ChooseFile(this, DialogSeams::FileRequest::Mode::Save, DataFileStore::kOpenDirKey, kMp3Filter, kMp3Suffix);
+    if (chosen.isEmpty()) {
         return;
     }
     // A name typed without an extension gets the MP3 one, as the save dialog's default.
+    QString path = chosen;
     if (QFileInfo(path).suffix().isEmpty()) {
         path += QLatin1Char('.') + QLatin1String(kMp3Suffix);
+    }
+    if (!ReplaceQuestion::AcceptSavePath(this, chosen, path, &m_replaceAgreed)) {
+        return;
     }
     m_mp3Path->setText(path);
 }

@@ -28,6 +28,8 @@ public:
 
     QString WavPath() const;
     QString Mp3Path() const;
+    // True when the MP3 path names an existing file the user agreed to replace.
+    bool ReplaceAgreed() const { return m_replaceAgreed; }
     // Index into BitrateTable.
     int BitrateIndex() const;
     double VolumeScale() const;
@@ -41,4 +43,5 @@ private:
     CEditCtrl* m_volume = nullptr;
     QLineEdit* m_wavPath = nullptr;
     QLineEdit* m_mp3Path = nullptr;
+    bool m_replaceAgreed = false;
 };

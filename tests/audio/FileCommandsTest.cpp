@@ -10,6 +10,7 @@
 #include "audio/SplitDialog.h"
 #include "controls/ControlId.h"
 #include "controls/EditCtrl.h"
+#include "controls/FolderBrowserSeam.h"
 #include "controls/MenuXP.h"
 #include "controls/PopupMenu.h"
 #include "platform/Volumes.h"
@@ -257,6 +258,75 @@ TEST_F(FileCommandsTest, JoinEncodesTheSelectedFilesIntoTheChosenFile)
     EXPECT_EQ(TestSupport::FfprobeField(joined, "channels"), "2");
     EXPECT_EQ(BitrateKbps(joined), 128);
     EXPECT_NEAR(Duration(joined), Duration(first) + Duration(second), 2 * kEncoderOverheadFrames * kFrame44k);
+}
+
+TEST_F(FileCommandsTest, OutputsThatExistAreReplacedOnlyWhenTheUserAgrees)
+{
+    const QString source = Mp3Fixtures::MakeToneMp3(m_files.path(), "Talk", 22050, 1, 3.0, 32);
+    ASSERT_FALSE(source.isEmpty());
+    const QString secondPart = m_files.filePath("talk_2.mp3");
+    const QString joined = m_files.filePath("joined.mp3");
+    const QString wav = m_files.filePath("talk.Wav");
+    for (const QString& path : {secondPart, joined, wav}) {
+        ASSERT_TRUE(TestSupport::WriteAll(path, "keep"));
+    }
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    QStringList questions;
+    m_messages.reset();
+    m_messages = std::make_unique<DialogSeams::CScopedHandlers>(
+        [&](QWidget*, const DialogSeams::MessageRequest& request) {
+            if (request.buttons.testFlag(QMessageBox::Yes)) {
+                questions << request.text;
+                return answer;
+            }
+            m_shown << request.text;
+            return QMessageBox::Ok;
+        },
+        [&](QWidget*, const DialogSeams::FileRequest&) { return QStringList{m_files.filePath("joined")}; });
+    FolderBrowserSeam::CScopedHandler folders([&](QWidget*, const FolderBrowserSeam::FolderRequest&, QString& chosen) {
+        chosen = m_files.path() + QLatin1Char('/');
+        return true;
+    });
+    OpenWithFiles({source});
+    const auto split = [&] {
+        CDialogAnswer<CSplitDialog> settings([](CSplitDialog& dialog) { ClickOk(dialog); });
+        m_window->OnCommand(CommandId::kSplit);
+    };
+    const auto join = [&] {
+        CDialogAnswer<CJoinDialog> settings([](CJoinDialog& dialog) {
+            QTest::mouseClick(ControlId::Find<QPushButton>(&dialog, CJoinDialog::kBrowseButtonId), Qt::LeftButton);
+            if (ControlId::Find<QLineEdit>(&dialog, CJoinDialog::kOutputEditId)->text().isEmpty()) {
+                dialog.reject();
+            } else {
+                ClickOk(dialog);
+            }
+        });
+        m_window->OnCommand(CommandId::kJoin);
+    };
+
+    // Declined: each command asks once, names the file and writes nothing.
+    split();
+    join();
+    m_window->OnCommand(CommandId::kMp3ToWav);
+    ASSERT_EQ(questions.size(), 3) << questions.join(u'\n').toStdString();
+    EXPECT_TRUE(questions[0].contains(secondPart));
+    EXPECT_TRUE(questions[1].contains(joined));
+    EXPECT_TRUE(questions[2].contains(wav));
+    for (const QString& path : {secondPart, joined, wav}) {
+        EXPECT_EQ(ReadAll(path), QByteArray("keep"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_files.filePath("talk_1.mp3")));
+
+    // Agreed: the files are replaced by real outputs.
+    answer = QMessageBox::Yes;
+    split();
+    join();
+    m_window->OnCommand(CommandId::kMp3ToWav);
+    EXPECT_TRUE(m_shown.isEmpty()) << Shown().toStdString();
+    for (const QString& mp3 : {m_files.filePath("talk_1.mp3"), secondPart, joined}) {
+        EXPECT_EQ(TestSupport::RunTool("mpg123", {"-q", "-t", mp3}).exitCode, 0) << mp3.toStdString();
+    }
+    EXPECT_EQ(TestSupport::RunTool("sox", {"-t", "wav", wav, "-n", "stat"}).exitCode, 0);
 }
 
 TEST_F(FileCommandsTest, LoadPlayerFilesReplacesTheListWithThePlayersMp3Files)

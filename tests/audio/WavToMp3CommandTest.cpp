@@ -3,6 +3,7 @@
 #include "app/CommandIds.h"
 #include "app/DataFileStore.h"
 #include "app/MainWindowTestSupport.h"
+#include "audio/ProcessDialog.h"
 #include "audio/WavToMp3Dialog.h"
 #include "controls/ControlId.h"
 #include "support/TestSupport.h"
@@ -139,4 +140,58 @@ TEST_F(WavToMp3CommandTest, AnEmptyOrUnwritableMp3BoxEndsWithAMessageAndWritesNo
         << m_shown.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(QDir(m_target.path()).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(m_wav));
+}
+
+TEST_F(WavToMp3CommandTest, ExistingMp3sNeedConsentAndCancelLeavesNoFile)
+{
+    CMainWindow& window = OpenWindow();
+    // A name typed without its extension that adds up to an existing file: asked, and declined.
+    const QString existing = m_target.filePath("out.mp3");
+    ASSERT_TRUE(TestSupport::WriteAll(existing, "keep"));
+    m_chosenMp3 = m_target.filePath("out");
+    QStringList questions;
+    // On top of the fixture's handlers, which keep answering the file dialogs.
+    const DialogSeams::CScopedHandlers answers([&](QWidget*, const DialogSeams::MessageRequest& request) {
+        if (request.buttons.testFlag(QMessageBox::Yes)) {
+            questions << request.text;
+            return QMessageBox::No;
+        }
+        m_shown << request.text;
+        return QMessageBox::Ok;
+    });
+    AnswerDialog([&](CWavToMp3Dialog& dialog) {
+        Click(dialog, CWavToMp3Dialog::kWavBrowseId);
+        Click(dialog, CWavToMp3Dialog::kMp3BrowseId);
+        EXPECT_TRUE(Text(dialog, CWavToMp3Dialog::kMp3EditId).isEmpty());
+    });
+    window.OnCommand(CommandId::kWavToMp3);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(existing));
+    EXPECT_EQ(TestSupport::ReadAll(existing), QByteArray("keep"));
+    ASSERT_TRUE(QFile::remove(existing));
+
+    // Cancel while the MP3 is being written: no file of that name, not even a shorter one.
+    const auto sox = TestSupport::RunTool(
+        "sox", {"-n", "-r", QString::number(kSampleRate), "-c", "1", "-b", "16", m_wav, "synth", "600", "sine", "440"});
+    ASSERT_EQ(sox.exitCode, 0);
+    m_chosenMp3 = existing;
+    AnswerDialog([&](CWavToMp3Dialog& dialog) {
+        Click(dialog, CWavToMp3Dialog::kWavBrowseId);
+        Click(dialog, CWavToMp3Dialog::kMp3BrowseId);
+    });
+    bool cancelled = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = qobject_cast<CProcessDialog*>(QApplication::activeModalWidget());
+        if (progress == nullptr || cancelled) {
+            return;
+        }
+        cancelled = true;
+        EXPECT_TRUE(TestSupport::WaitUntilWritingInto(QCoreApplication::applicationPid(), m_target.path()));
+        ControlId::Find<QPushButton>(progress, CProcessDialog::kCancelId)->click();
+    });
+    poll.start(10);
+    window.OnCommand(CommandId::kWavToMp3);
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(QDir(m_target.path()).isEmpty()) << QDir(m_target.path()).entryList().join(u' ').toStdString();
 }
