@@ -60,12 +60,28 @@ TEST(CaptureQueueTest, CutsPiecesOfAnySizeIntoExactBuffersInOrderOnItsOwnThread)
     for (const auto& thread : log.Threads()) {
         EXPECT_NE(thread, std::this_thread::get_id());
     }
-    EXPECT_EQ(queue.DroppedBytes(), 0u);
+    EXPECT_EQ(queue.LostBytes(), 0u);
+    EXPECT_TRUE(queue.Losses().empty());
     queue.Stop();
     EXPECT_EQ(log.LostCount(), 0);
 }
 
-TEST(CaptureQueueTest, WhenTheConsumerIsSlowWholePiecesAreDroppedAndCounted)
+TEST(CaptureQueueTest, HoldsAtLeastTenSecondsOfSoundInEveryFormat)
+{
+    constexpr double kAtLeastSeconds = 10.0;
+    struct Format
+    {
+        std::size_t bytesPerSecond;
+        std::size_t bufferBytes;
+    };
+    for (const Format format : {Format{176400, 4608}, Format{88200, 2304}, Format{16000, 2304}, Format{44100, 4608}}) {
+        const std::size_t buffers = CCaptureQueue::CapacityBuffersFor(format.bytesPerSecond, format.bufferBytes);
+        EXPECT_GE(double(buffers * format.bufferBytes) / double(format.bytesPerSecond), kAtLeastSeconds)
+            << format.bytesPerSecond;
+    }
+}
+
+TEST(CaptureQueueTest, RefusedPiecesComeOutAsSilenceOfTheSameLengthBeforeAnythingNewer)
 {
     BufferLog log;
     std::latch release(1);
@@ -83,23 +99,97 @@ TEST(CaptureQueueTest, WhenTheConsumerIsSlowWholePiecesAreDroppedAndCounted)
 
     // Frame-sized pieces of 4 bytes: the ring holds 2 buffers, the first stays held by the callback.
     constexpr std::size_t kPiece = 4;
+    constexpr std::size_t kRefused = 100;
     const std::size_t ringPieces = 2 * kBufferBytes / kPiece;
+    QByteArray expected;
     std::size_t accepted = 0;
-    QByteArray acceptedBytes;
-    for (std::size_t i = 0; i < ringPieces + 100; ++i) {
+    for (std::size_t i = 0; i < ringPieces + kRefused; ++i) {
         const QByteArray piece = CountingBytes(kPiece, i * kPiece);
         if (queue.Push(reinterpret_cast<const std::uint8_t*>(piece.constData()), kPiece)) {
             ++accepted;
-            acceptedBytes += piece;
+            expected += piece;
         }
     }
     EXPECT_EQ(accepted, ringPieces);
-    EXPECT_EQ(queue.DroppedBytes(), 100 * kPiece);
+    EXPECT_EQ(queue.RoomBytes(), 0u);
+    EXPECT_EQ(queue.LostBytes(), kRefused * kPiece);
+    // One loss, however many pieces made it, placed where the refused sound belonged.
+    const auto losses = queue.Losses();
+    ASSERT_EQ(losses.size(), 1u);
+    EXPECT_EQ(losses[0].positionBytes, 2 * kBufferBytes);
+    EXPECT_EQ(losses[0].bytes, kRefused * kPiece);
 
     release.count_down();
+    const QByteArray later = CountingBytes(2 * kBufferBytes - kRefused * kPiece, 1);
+    ASSERT_TRUE(queue.PushWait(reinterpret_cast<const std::uint8_t*>(later.constData()), later.size()));
     ASSERT_TRUE(queue.WaitUntilIdle(kHangGuard));
-    EXPECT_EQ(log.Joined(), acceptedBytes);
+    expected += QByteArray(qsizetype(kRefused * kPiece), '\0') + later;
+    EXPECT_EQ(log.Joined(), expected);
     queue.Stop();
+}
+
+TEST(CaptureQueueTest, AGapTheSoundSystemReportsIsSilenceAtItsPlaceEvenWhenLongerThanTheQueue)
+{
+    BufferLog log;
+    CCaptureQueue queue;
+    ASSERT_TRUE(queue.Configure(kBufferBytes, kCapacityBuffers, Into(log), LossInto(log)));
+    ASSERT_TRUE(queue.Start());
+
+    const QByteArray before = CountingBytes(1000);
+    const std::size_t gap = kBufferBytes * kCapacityBuffers * 3 + 10;
+    const QByteArray after = CountingBytes(kBufferBytes * 2, 5);
+    ASSERT_TRUE(queue.PushWait(reinterpret_cast<const std::uint8_t*>(before.constData()), before.size()));
+    // Reported in two parts that meet: one loss.
+    ASSERT_TRUE(queue.PushGap(gap - 10));
+    ASSERT_TRUE(queue.PushGap(10));
+    ASSERT_TRUE(queue.PushWait(reinterpret_cast<const std::uint8_t*>(after.constData()), after.size()));
+    ASSERT_TRUE(queue.WaitUntilIdle(kHangGuard));
+
+    const QByteArray expected = before + QByteArray(qsizetype(gap), '\0') + after;
+    const auto whole = static_cast<qsizetype>(std::size_t(expected.size()) / kBufferBytes * kBufferBytes);
+    EXPECT_EQ(log.Joined(), expected.left(whole));
+    const auto losses = queue.Losses();
+    ASSERT_EQ(losses.size(), 1u);
+    EXPECT_EQ(losses[0].positionBytes, 1000u);
+    EXPECT_EQ(losses[0].bytes, gap);
+    EXPECT_EQ(queue.LostBytes(), gap);
+    queue.Stop();
+}
+
+TEST(CaptureQueueTest, AProducerThatFoundNoRoomIsCalledBackOnceABufferWentOut)
+{
+    std::latch release(1);
+    std::atomic<bool> firstHeld{false};
+    std::atomic<int> roomCalls{0};
+    std::latch roomCalled(1);
+    CCaptureQueue queue;
+    ASSERT_TRUE(queue.Configure(kBufferBytes, 2,
+                                [&](const std::uint8_t*, std::size_t) {
+                                    if (!firstHeld.exchange(true)) {
+                                        release.wait();
+                                    }
+                                },
+                                {}));
+    queue.SetRoomCallback([&] {
+        if (++roomCalls == 1) {
+            roomCalled.count_down();
+        }
+    });
+    ASSERT_TRUE(queue.Start());
+
+    const QByteArray data = CountingBytes(kBufferBytes * 2);
+    ASSERT_TRUE(queue.HasRoomOrWait(std::size_t(data.size())));
+    ASSERT_TRUE(queue.Push(reinterpret_cast<const std::uint8_t*>(data.constData()), data.size()));
+    // Full: the producer keeps its sound and waits to be called.
+    EXPECT_FALSE(queue.HasRoomOrWait(4));
+    EXPECT_EQ(queue.LostBytes(), 0u);
+    release.count_down();
+    roomCalled.wait();
+    EXPECT_TRUE(queue.HasRoomOrWait(kBufferBytes));
+    ASSERT_TRUE(queue.WaitUntilIdle(kHangGuard));
+    queue.Stop();
+    // Called for the wait only, not for every buffer.
+    EXPECT_EQ(roomCalls.load(), 1);
 }
 
 TEST(CaptureQueueTest, DeviceLossDeliversCompleteBuffersThenNotifiesOnceAndDropsThePartialRest)

@@ -1,9 +1,12 @@
 #include "platform/audio/memory/MemoryAudioBackend.h"
 
 #include "platform/AudioTestHelpers.h"
+#include "platform/audio/CaptureQueue.h"
 #include "platform/audio/ScopedAudioBackend.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <latch>
 
 using AudioTest::BufferLog;
 using AudioTest::CountingBytes;
@@ -161,6 +164,70 @@ TEST_F(MemoryAudioBackendTest, TheLostNotificationMayStopTheCaptureItself)
     ASSERT_TRUE(m_log.WaitForLoss());
     capture->Close();
     EXPECT_EQ(m_log.LostCount(), 1);
+}
+
+TEST_F(MemoryAudioBackendTest, AConsumerThatFallsBehindLeavesTheSoundWithTheCardAndLosesNothing)
+{
+    constexpr std::size_t kBytesPerSecond = 176400;
+    constexpr std::size_t kTwentySecondsOfBuffers = 766;
+    const QByteArray script = CountingBytes(kStereoFrameBuffer * kTwentySecondsOfBuffers);
+    m_card->QueueCapture(script);
+
+    std::latch release(1);
+    std::atomic<bool> firstHeld{false};
+    auto capture = AudioBackend::Current()->CreateCapture();
+    ASSERT_TRUE(capture->Open(
+        PcmFormat::Pcm16(2, 44100), kStereoFrameBuffer,
+        [&](const std::uint8_t* data, std::size_t bytes) {
+            if (!firstHeld.exchange(true)) {
+                release.wait();
+            }
+            m_log.Add(data, bytes);
+        },
+        [this] { m_log.DeviceLost(); }));
+    ASSERT_TRUE(capture->Start());
+
+    // The stalled consumer's queue takes what it has room for, ten seconds at least; the rest
+    // waits with the card instead of being thrown away.
+    const std::uint64_t queued =
+        CCaptureQueue::CapacityBuffersFor(kBytesPerSecond, kStereoFrameBuffer) * kStereoFrameBuffer;
+    EXPECT_GE(queued, 10 * kBytesPerSecond);
+    ASSERT_LT(queued, std::uint64_t(script.size()));
+    const auto deadline = std::chrono::steady_clock::now() + AudioTest::kHangGuard;
+    while (m_card->HeldCaptureBytes() > std::uint64_t(script.size()) - queued &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(m_card->HeldCaptureBytes(), std::uint64_t(script.size()) - queued);
+    EXPECT_EQ(capture->LostBytes(), 0u);
+
+    release.count_down();
+    ASSERT_TRUE(m_card->WaitUntilCaptureIdle());
+    EXPECT_EQ(m_card->HeldCaptureBytes(), 0u);
+    EXPECT_EQ(m_log.Joined(), script);
+    EXPECT_TRUE(capture->Losses().empty());
+    capture->Close();
+}
+
+TEST_F(MemoryAudioBackendTest, SoundTheCardLostArrivesAsSilenceOfItsLengthAtItsPlace)
+{
+    const QByteArray before = CountingBytes(kStereoFrameBuffer + 100);
+    const QByteArray after = CountingBytes(kStereoFrameBuffer * 2 - 100 - 4000, 3);
+    m_card->QueueCapture(before);
+    m_card->QueueCaptureLoss(4000);
+    m_card->QueueCapture(after);
+    auto capture = AudioBackend::Current()->CreateCapture();
+    ASSERT_TRUE(OpenCapture(*capture, PcmFormat::Pcm16(2, 44100), kStereoFrameBuffer));
+    ASSERT_TRUE(capture->Start());
+    ASSERT_TRUE(m_card->WaitUntilCaptureIdle());
+
+    EXPECT_EQ(m_log.Joined(), before + QByteArray(4000, '\0') + after);
+    const auto losses = capture->Losses();
+    ASSERT_EQ(losses.size(), 1u);
+    EXPECT_EQ(losses[0].positionBytes, std::uint64_t(before.size()));
+    EXPECT_EQ(losses[0].bytes, 4000u);
+    EXPECT_EQ(capture->LostBytes(), 4000u);
+    capture->Close();
 }
 
 TEST_F(MemoryAudioBackendTest, PlaybackRecordsTheSoundAndReportsItPlayedAndDrained)

@@ -195,7 +195,7 @@ TEST_F(PulseServerTest, PipeSourceDeliversExactlyTheBytesWrittenAndStallsWithout
     capture->Close();
     EXPECT_EQ(log.Count(), 6u);
     EXPECT_EQ(log.Joined(), first + second);
-    EXPECT_EQ(capture->DroppedBytes(), 0u);
+    EXPECT_EQ(capture->LostBytes(), 0u);
 }
 
 TEST_F(PulseServerTest, PlaybackIntoTheNullSinkComesBackOnItsMonitorAndCountsEveryByte)

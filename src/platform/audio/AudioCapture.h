@@ -6,6 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
+
+// A stretch of sound the capture lost: the sound system overran, or the consumer fell further
+// behind than every buffer on the way could hold. The stream carries as much silence in its
+// place, so what follows stays at its true time.
+struct CaptureLoss
+{
+    std::uint64_t positionBytes = 0; // where the silence begins in the delivered stream
+    std::uint64_t bytes = 0;
+};
 
 // Records from the sound system's selected capture source (the old wave-input device 0).
 //
@@ -13,8 +23,9 @@
 // device delivers, and each filled buffer is handed to the buffer callback in capture order on a
 // capture thread owned by the back-end: never on the caller's thread and never on a thread the
 // sound system needs to keep running, so the callback may block (the engine waits on its
-// encoder there). While the callback is slow, the back-end queues a few seconds of sound; beyond
-// that it drops what arrives, as a sound card overruns, and counts it in DroppedBytes.
+// encoder there). While the callback is slow, the back-end queues several seconds of sound and
+// then leaves the rest in the sound system's own buffer, taking it once the callback catches up.
+// Sound lost all the same is delivered as silence of the same length and listed in Losses.
 //
 // Open, Start, Stop and Close are called from one controlling thread.
 class AudioCapture
@@ -45,7 +56,9 @@ public:
     virtual void Close() = 0;
 
     virtual bool IsOpen() const = 0;
-    virtual std::uint64_t DroppedBytes() const = 0;
+    // Sound lost since Start, in stream order; LostBytes is their total.
+    virtual std::vector<CaptureLoss> Losses() const = 0;
+    virtual std::uint64_t LostBytes() const = 0;
     // Why the last Open or Start failed, for logs and test messages.
     virtual QString LastError() const = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/audio/CaptureQueue.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace
@@ -8,6 +9,16 @@ namespace
 // The queue whose delivery thread the current thread is, if any.
 thread_local const CCaptureQueue* t_deliveringQueue = nullptr;
 } // namespace
+
+std::size_t CCaptureQueue::CapacityBuffersFor(std::size_t bytesPerSecond, std::size_t bufferBytes)
+{
+    if (bufferBytes == 0) {
+        return kMinQueuedBuffers;
+    }
+    const auto buffers =
+        static_cast<std::size_t>(std::ceil(kQueuedSeconds * double(bytesPerSecond) / double(bufferBytes)));
+    return std::max(kMinQueuedBuffers, buffers);
+}
 
 CCaptureQueue::~CCaptureQueue()
 {
@@ -45,7 +56,10 @@ bool CCaptureQueue::Start()
     }
     m_written = 0;
     m_read = 0;
-    m_dropped = 0;
+    m_lost = 0;
+    m_owedSilence = 0;
+    m_losses.clear();
+    m_producerWaiting = false;
     m_delivered = 0;
     m_stopping = false;
     m_deviceLost = false;
@@ -93,7 +107,86 @@ void CCaptureQueue::CopyIn(const std::uint8_t* data, std::size_t bytes)
     m_written += bytes;
 }
 
+void CCaptureQueue::SetRoomCallback(RoomCallback onRoom)
+{
+    std::lock_guard lock(m_mutex);
+    m_onRoom = std::move(onRoom);
+}
+
+void CCaptureQueue::RecordLoss(std::uint64_t bytes)
+{
+    if (bytes == 0) {
+        return;
+    }
+    // The silence goes after everything already written or owed.
+    const std::uint64_t position = m_written + m_owedSilence;
+    const bool adjoinsLast = !m_losses.empty() && m_losses.back().positionBytes + m_losses.back().bytes == position;
+    if (adjoinsLast || m_losses.size() >= kMaxLossRecords) {
+        m_losses.back().bytes += bytes;
+    } else {
+        m_losses.push_back(CaptureLoss{position, bytes});
+    }
+    m_owedSilence += bytes;
+    m_lost += bytes;
+}
+
+bool CCaptureQueue::PayOwedSilence()
+{
+    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(m_owedSilence, FreeBytes()));
+    if (piece > 0) {
+        CopyIn(nullptr, piece);
+        m_owedSilence -= piece;
+    }
+    return m_owedSilence == 0;
+}
+
+std::size_t CCaptureQueue::RoomBytes() const
+{
+    std::lock_guard lock(m_mutex);
+    const std::size_t free = FreeBytes();
+    return m_owedSilence >= free ? 0 : free - static_cast<std::size_t>(m_owedSilence);
+}
+
+bool CCaptureQueue::HasRoomOrWait(std::size_t bytes)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_running || m_deviceLost) {
+        return true;
+    }
+    const std::size_t free = FreeBytes();
+    if (m_owedSilence < free && bytes <= free - static_cast<std::size_t>(m_owedSilence)) {
+        return true;
+    }
+    m_producerWaiting = true;
+    return false;
+}
+
 bool CCaptureQueue::Push(const std::uint8_t* data, std::size_t bytes)
+{
+    bool bufferComplete = false;
+    bool accepted = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_running || m_deviceLost) {
+            return false;
+        }
+        const std::uint64_t before = PendingBytes();
+        // Newer sound may only follow the silence that stands for older lost sound.
+        accepted = PayOwedSilence() && bytes <= FreeBytes();
+        if (accepted) {
+            CopyIn(data, bytes);
+        } else {
+            RecordLoss(bytes);
+        }
+        bufferComplete = before < m_bufferBytes && PendingBytes() >= m_bufferBytes;
+    }
+    if (bufferComplete) {
+        m_changed.notify_all();
+    }
+    return accepted;
+}
+
+bool CCaptureQueue::PushGap(std::size_t bytes)
 {
     bool bufferComplete = false;
     {
@@ -101,12 +194,9 @@ bool CCaptureQueue::Push(const std::uint8_t* data, std::size_t bytes)
         if (!m_running || m_deviceLost) {
             return false;
         }
-        if (bytes > FreeBytes()) {
-            m_dropped += bytes;
-            return false;
-        }
         const std::uint64_t before = PendingBytes();
-        CopyIn(data, bytes);
+        RecordLoss(bytes);
+        PayOwedSilence();
         bufferComplete = before < m_bufferBytes && PendingBytes() >= m_bufferBytes;
     }
     if (bufferComplete) {
@@ -122,6 +212,10 @@ bool CCaptureQueue::PushWait(const std::uint8_t* data, std::size_t bytes)
         m_changed.wait(lock, [this] { return !m_running || m_deviceLost || FreeBytes() > 0; });
         if (!m_running || m_deviceLost) {
             return false;
+        }
+        if (!PayOwedSilence()) {
+            m_changed.notify_all();
+            continue;
         }
         const std::size_t piece = std::min(bytes, FreeBytes());
         CopyIn(data, piece);
@@ -162,7 +256,15 @@ void CCaptureQueue::Run()
             m_inCallback = false;
             m_read += m_bufferBytes;
             ++m_delivered;
+            PayOwedSilence();
             m_changed.notify_all();
+            if (m_producerWaiting && m_onRoom && !m_stopping) {
+                m_producerWaiting = false;
+                const RoomCallback onRoom = m_onRoom;
+                lock.unlock();
+                onRoom();
+                lock.lock();
+            }
             continue;
         }
         // Device lost with no complete buffer left: the partial rest is discarded.
@@ -193,10 +295,16 @@ bool CCaptureQueue::IsRunning() const
     return m_running;
 }
 
-std::uint64_t CCaptureQueue::DroppedBytes() const
+std::uint64_t CCaptureQueue::LostBytes() const
 {
     std::lock_guard lock(m_mutex);
-    return m_dropped;
+    return m_lost;
+}
+
+std::vector<CaptureLoss> CCaptureQueue::Losses() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_losses;
 }
 
 std::uint64_t CCaptureQueue::DeliveredBuffers() const

@@ -47,7 +47,17 @@ void CMemoryAudioBackend::QueueCapture(const QByteArray& bytes)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_captureScript.push_back(CaptureItem{bytes, false});
+        m_captureScript.push_back(CaptureItem{bytes, 0, false});
+        m_heldCaptureBytes += std::uint64_t(bytes.size());
+    }
+    m_changed.notify_all();
+}
+
+void CMemoryAudioBackend::QueueCaptureLoss(std::size_t bytes)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_captureScript.push_back(CaptureItem{{}, bytes, false});
     }
     m_changed.notify_all();
 }
@@ -56,7 +66,7 @@ void CMemoryAudioBackend::QueueVanish()
 {
     {
         std::lock_guard lock(m_mutex);
-        m_captureScript.push_back(CaptureItem{{}, true});
+        m_captureScript.push_back(CaptureItem{{}, 0, true});
     }
     m_changed.notify_all();
 }
@@ -127,6 +137,18 @@ void CMemoryAudioBackend::CaptureItemDone()
         --m_itemsInFlight;
     }
     m_changed.notify_all();
+}
+
+void CMemoryAudioBackend::CaptureBytesTaken(std::size_t bytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_heldCaptureBytes -= std::min<std::uint64_t>(bytes, m_heldCaptureBytes);
+}
+
+std::uint64_t CMemoryAudioBackend::HeldCaptureBytes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_heldCaptureBytes;
 }
 
 void CMemoryAudioBackend::WakeCaptureFeeders()

@@ -49,6 +49,8 @@ public:
 
     // --- capture script
     void QueueCapture(const QByteArray& bytes);
+    // The card overran here: this much sound never reaches the capture, which stands silence in.
+    void QueueCaptureLoss(std::size_t bytes);
     void QueueVanish();
     // The device exists but refuses to open (busy).
     void SetCaptureOpenFails(bool fails);
@@ -60,6 +62,8 @@ public:
     PcmFormat LastCaptureFormat() const;
     std::size_t LastCaptureBufferBytes() const;
     std::size_t PendingCaptureItems() const;
+    // Scripted sound the capture has not taken yet: what waits with the card for room.
+    std::uint64_t HeldCaptureBytes() const;
 
     // --- playback
     void SetPlaybackOpenFails(bool fails);
@@ -89,6 +93,7 @@ private:
     struct CaptureItem
     {
         QByteArray bytes;
+        std::size_t lostBytes = 0;
         bool vanish = false;
     };
 
@@ -99,6 +104,7 @@ private:
     // Waits for the next scripted item; false once `stop` is set (checked on WakeCaptureFeeders).
     bool TakeCaptureItem(CaptureItem& item, const std::atomic<bool>& stop);
     void CaptureItemDone();
+    void CaptureBytesTaken(std::size_t bytes);
     void WakeCaptureFeeders();
 
     bool BeginPlayback(const PcmFormat& format, CMemoryPlayback* playback);
@@ -112,6 +118,7 @@ private:
 
     std::deque<CaptureItem> m_captureScript;
     int m_itemsInFlight = 0;
+    std::uint64_t m_heldCaptureBytes = 0;
     bool m_captureOpenFails = false;
     int m_captureOpenCount = 0;
     PcmFormat m_captureFormat;

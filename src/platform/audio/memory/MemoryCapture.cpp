@@ -3,6 +3,8 @@
 #include "platform/audio/CaptureQueue.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"
 
+#include <algorithm>
+
 CMemoryCapture::CMemoryCapture(std::shared_ptr<CMemoryAudioBackend> backend)
     : m_backend(std::move(backend))
     , m_queue(std::make_shared<CCaptureQueue>())
@@ -30,10 +32,12 @@ bool CMemoryCapture::Open(const PcmFormat& format, std::size_t bufferBytes, Buff
         m_error = QStringLiteral("no capture device");
         return false;
     }
-    if (!m_queue->Configure(bufferBytes, kQueuedBuffers, std::move(onBuffer), std::move(onDeviceLost))) {
+    if (!m_queue->Configure(bufferBytes, CCaptureQueue::CapacityBuffersFor(format.BytesPerSecond(), bufferBytes),
+                            std::move(onBuffer), std::move(onDeviceLost))) {
         m_error = QStringLiteral("cannot set up the capture queue");
         return false;
     }
+    m_queue->SetRoomCallback([this] { OnQueueRoom(); });
     m_open = true;
     return true;
 }
@@ -60,18 +64,58 @@ void CMemoryCapture::Feed()
             m_backend->CaptureItemDone();
             return;
         }
-        const bool pushed =
-            m_queue->PushWait(reinterpret_cast<const std::uint8_t*>(item.bytes.constData()), item.bytes.size());
+        const bool fed = item.lostBytes > 0 ? m_queue->PushGap(item.lostBytes) : FeedBytes(item.bytes);
         m_backend->CaptureItemDone();
-        if (!pushed) {
+        if (!fed) {
             return;
         }
     }
 }
 
+bool CMemoryCapture::FeedBytes(const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    std::size_t left = std::size_t(bytes.size());
+    while (left > 0) {
+        {
+            std::lock_guard lock(m_roomMutex);
+            m_roomReady = false;
+        }
+        if (!m_queue->HasRoomOrWait(1)) {
+            std::unique_lock lock(m_roomMutex);
+            m_roomChanged.wait(lock, [this] { return m_roomReady || m_stopFeeding; });
+            if (m_stopFeeding) {
+                return false;
+            }
+            continue;
+        }
+        const std::size_t piece = std::min(left, m_queue->RoomBytes());
+        if (!m_queue->Push(data, piece)) {
+            return false;
+        }
+        m_backend->CaptureBytesTaken(piece);
+        data += piece;
+        left -= piece;
+    }
+    return true;
+}
+
+void CMemoryCapture::OnQueueRoom()
+{
+    {
+        std::lock_guard lock(m_roomMutex);
+        m_roomReady = true;
+    }
+    m_roomChanged.notify_all();
+}
+
 void CMemoryCapture::Stop()
 {
-    m_stopFeeding = true;
+    {
+        std::lock_guard lock(m_roomMutex);
+        m_stopFeeding = true;
+    }
+    m_roomChanged.notify_all();
     m_backend->WakeCaptureFeeders();
     m_queue->Stop();
     if (m_feeder.joinable()) {
@@ -94,9 +138,14 @@ bool CMemoryCapture::IsOpen() const
     return m_open;
 }
 
-std::uint64_t CMemoryCapture::DroppedBytes() const
+std::vector<CaptureLoss> CMemoryCapture::Losses() const
 {
-    return m_queue->DroppedBytes();
+    return m_queue->Losses();
+}
+
+std::uint64_t CMemoryCapture::LostBytes() const
+{
+    return m_queue->LostBytes();
 }
 
 QString CMemoryCapture::LastError() const

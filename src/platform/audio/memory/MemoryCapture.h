@@ -4,19 +4,21 @@
 
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 class CCaptureQueue;
 class CMemoryAudioBackend;
 
 // Capture from the in-memory sound card: a feeder thread moves the scripted items into the
-// capture queue (waiting for room rather than dropping), and the queue's thread delivers them.
+// capture queue as far as it has room, leaving the rest with the card until the queue's room
+// callback says a buffer went out, as the real back-end leaves it with the sound server; the
+// queue's thread delivers them.
 class CMemoryCapture : public AudioCapture
 {
 public:
-    static constexpr std::size_t kQueuedBuffers = 8;
-
     explicit CMemoryCapture(std::shared_ptr<CMemoryAudioBackend> backend);
     ~CMemoryCapture() override;
 
@@ -27,16 +29,23 @@ public:
     void Stop() override;
     void Close() override;
     bool IsOpen() const override;
-    std::uint64_t DroppedBytes() const override;
+    std::vector<CaptureLoss> Losses() const override;
+    std::uint64_t LostBytes() const override;
     QString LastError() const override;
 
 private:
     void Feed();
+    // Moves one scripted piece of sound into the queue as room comes; false once stopped.
+    bool FeedBytes(const QByteArray& bytes);
+    void OnQueueRoom();
 
     std::shared_ptr<CMemoryAudioBackend> m_backend;
     std::shared_ptr<CCaptureQueue> m_queue;
     std::thread m_feeder;
     std::atomic<bool> m_stopFeeding{false};
+    std::mutex m_roomMutex;
+    std::condition_variable m_roomChanged;
+    bool m_roomReady = false;
     bool m_open = false;
     std::atomic<bool> m_started{false};
     QString m_error;

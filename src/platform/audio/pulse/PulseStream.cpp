@@ -10,6 +10,7 @@ void CPulseStream::Reset(pa_stream* stream)
         pa_stream_set_write_callback(m_stream, nullptr, nullptr);
         pa_stream_set_overflow_callback(m_stream, nullptr, nullptr);
         pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_latency_update_callback(m_stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))) {
             pa_stream_disconnect(m_stream);
         }
