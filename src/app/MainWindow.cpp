@@ -362,6 +362,11 @@ void CMainWindow::ConnectController()
     connect(controller, &CRecordingController::scheduledStartDue, this, [this] { m_recordButton->SetHeldDown(true); });
     connect(controller, &CRecordingController::messageToShow, this,
             [this](const QString& text) { DialogSeams::ShowMessage(this, text, QMessageBox::Warning); });
+    // Queued: a recording that continues in a new file is under way again before the box shows.
+    connect(
+        controller, &CRecordingController::soundLost, this,
+        [this](const QString& text) { DialogSeams::ShowMessage(this, text, QMessageBox::Warning); },
+        Qt::QueuedConnection);
 }
 
 void CMainWindow::RecordFromButton()

@@ -49,6 +49,9 @@ CCliRecordingSession::CCliRecordingSession()
         }
         PrintError(text);
     });
+    // The recording was kept whole, silence standing in for what was lost: a warning, not a failure.
+    QObject::connect(controller, &CRecordingController::soundLost, controller,
+                     [](const QString& text) { PrintError(text); });
     QObject::connect(controller, &CRecordingController::elapsedTextChanged, controller, [this](const QString& text) {
         if (!m_showElapsed) {
             return;

@@ -278,6 +278,7 @@ void CRecordingController::StopRecording(bool notify)
     m_lastCapturedMs = CapturedMilliseconds();
     m_sessionCapturedMs += m_lastCapturedMs;
     const bool capturedNothing = m_recorder->CapturedBytes() == 0;
+    const QString lossText = m_recorder->LossText();
     // A failure after a good start ended the recording early (the device went, the disk
     // filled), even when the user's Stop came before the news of it.
     const QString failureText =
@@ -304,6 +305,9 @@ void CRecordingController::StopRecording(bool notify)
     if (notify) {
         if (!failureText.isEmpty()) {
             emit messageToShow(CaptureFailedText(failureText));
+        }
+        if (!capturedNothing && !lossText.isEmpty()) {
+            emit soundLost(lossText);
         }
         if (wasPaused) {
             emit pausedChanged(false);

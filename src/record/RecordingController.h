@@ -107,6 +107,9 @@ signals:
     // A message the user must see (a recording stopped by a failure, one kept under its
     // temporary name).
     void messageToShow(const QString& text);
+    // The recording just stopped lost sound on its way from the device and holds silence in its
+    // place: "2.5 s of sound were lost at 01:07". The file itself was filed as usual.
+    void soundLost(const QString& text);
     // The schedule is about to start a recording.
     void scheduledStartDue();
 

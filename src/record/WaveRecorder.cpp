@@ -4,6 +4,7 @@
 #include "platform/audio/AudioBackend.h"
 #include "record/BufferHandshake.h"
 #include "record/CaptureMonitor.h"
+#include "record/LossReport.h"
 #include "record/Mp3StreamEncoder.h"
 
 #include <algorithm>
@@ -54,6 +55,7 @@ bool CWaveRecorder::Open(const QString& outputPath)
     }
     m_failed = false;
     m_failureNotified = false;
+    m_losses.clear();
 
     {
         std::lock_guard lock(m_windowMutex);
@@ -289,7 +291,15 @@ void CWaveRecorder::Stop()
     }
     if (m_capture) {
         m_capture->Stop();
+        m_losses = m_capture->Losses();
     }
+}
+
+QString CWaveRecorder::LossText() const
+{
+    const std::uint64_t bytesPerSecond =
+        std::uint64_t(m_format.samplesPerSec) * std::max<std::uint64_t>(m_format.channels, 1) * kBytesPerSample16;
+    return LossReport::Text(m_losses, TotalCapturedBytes(), bytesPerSecond);
 }
 
 void CWaveRecorder::Close()

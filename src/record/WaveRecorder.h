@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecordFormat.h"
+#include "platform/audio/AudioCapture.h"
 
 #include <QString>
 #include <array>
@@ -14,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-class AudioCapture;
 class CBufferHandshake;
 class CCaptureMonitor;
 class CMp3StreamEncoder;
@@ -76,6 +76,11 @@ public:
     std::uint64_t TotalCapturedBytes() const { return m_capturedBytes.load(std::memory_order_relaxed); }
     bool IsPaused() const { return m_paused.load(std::memory_order_relaxed); }
     const RecordFormat& Format() const { return m_format; }
+    // Sound the device lost on the way, which the file holds as silence, in capture order;
+    // complete once Stop has returned.
+    std::vector<CaptureLoss> Losses() const { return m_losses; }
+    // "2.5 s of sound were lost at 01:07", or empty when nothing was; once Stop has returned.
+    QString LossText() const;
     // Why the recording ended or failed (encoder error, device lost), empty while all is well.
     QString FailureText() const;
     bool HasFailed() const { return m_failed.load(); }
@@ -101,6 +106,7 @@ private:
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_stopping{false};
     bool m_opened = false;
+    std::vector<CaptureLoss> m_losses;
 
     std::unique_ptr<CBufferHandshake> m_handshake;
     std::unique_ptr<CMp3StreamEncoder> m_encoder;

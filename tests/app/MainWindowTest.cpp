@@ -319,6 +319,21 @@ TEST_F(MainWindowTest, AStartWithoutASoundDeviceIsReportedAndNotShownAsRunning)
     EXPECT_TRUE(m_shown.front().startsWith(QLatin1String("The recording could not start")));
 }
 
+TEST_F(MainWindowTest, SoundLostOnTheWayIsToldWhenTheRecordingStops)
+{
+    CMainWindow& window = OpenWindow();
+    Click(Button(window, CommandId::kRecordButton));
+    ASSERT_TRUE(window.Controller().IsRecording());
+    constexpr std::size_t kHalfSecondStereo = 88200;
+    m_backend->QueueCapture(Tone(1.0));
+    m_backend->QueueCaptureLoss(kHalfSecondStereo);
+    Feed(Tone(1.0));
+    EXPECT_TRUE(m_shown.isEmpty());
+    Click(Button(window, CommandId::kStopButton));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(m_shown, QStringList{QStringLiteral("0.5 s of sound were lost at 00:01")});
+}
+
 TEST_F(MainWindowTest, HandsHelpWebPageMailAndSoundToolsToTheDesktop)
 {
     CMainWindow& window = OpenWindow();

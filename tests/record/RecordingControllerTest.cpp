@@ -315,6 +315,40 @@ TEST_F(RecordingControllerTest, ALostDeviceStopsAndFilesTheRecordingAndSaysWhy)
     EXPECT_TRUE(Decode("lost.mp3").ok);
 }
 
+TEST_F(RecordingControllerTest, LostSoundIsFiledAsSilenceOfItsLengthAndReportedWhenTheRecordingEnds)
+{
+    // Mono 8 kHz keeps a minute of sound cheap to encode; no detector, so the silence stays.
+    constexpr int kMonoRate = 8000;
+    CRecordSettings::Instance().SetFormat(RecordFormat::Pcm16(1, kMonoRate));
+    CRecordSettings::Instance().SetSilenceDetectorEnabled(false);
+    QStringList lossTexts;
+    QObject::connect(m_controller.get(), &CRecordingController::soundLost, m_controller.get(),
+                     [&lossTexts](const QString& text) { lossTexts << text; });
+    m_controller->SetRecordFileText("gap.mp3");
+    m_controller->Record();
+    constexpr double kBeforeSeconds = 67.0;
+    constexpr double kLostSeconds = 2.5;
+    constexpr double kAfterSeconds = 3.0;
+    m_backend->QueueCapture(Tone(kBeforeSeconds, 1, kMonoRate));
+    m_backend->QueueCaptureLoss(std::size_t(kLostSeconds * kMonoRate * 2));
+    Feed(Tone(kAfterSeconds, 1, kMonoRate));
+    // Nothing is said while the recording runs.
+    EXPECT_TRUE(lossTexts.isEmpty());
+    m_controller->Stop();
+
+    ASSERT_EQ(m_filed, QStringList{Path("gap.mp3")});
+    EXPECT_EQ(lossTexts, QStringList{"2.5 s of sound were lost at 01:07"});
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
+    const auto decoded = Decode("gap.mp3");
+    ASSERT_TRUE(decoded.ok);
+    // The timeline stays true: the sound after the loss is where it was played.
+    const auto tone = RecordingTest::FindTone(decoded.samples, 1, kMonoRate);
+    const auto gap = RecordingTest::LongestQuietStretch(decoded.samples, 1, kMonoRate);
+    EXPECT_NEAR(gap.startSeconds - tone.firstSeconds, kBeforeSeconds, 0.1);
+    EXPECT_NEAR(gap.seconds, kLostSeconds, 0.1);
+    EXPECT_NEAR(tone.Seconds(), kBeforeSeconds + kLostSeconds + kAfterSeconds, 0.1);
+}
+
 TEST_F(RecordingControllerTest, AFullDiskStopsTheRecordingAndKeepsWhatWasWrittenPlayable)
 {
     // A file size limit makes writes past 60000 bytes fail as a full disk does.

@@ -140,6 +140,36 @@ inline ToneSpan FindTone(const std::vector<std::int16_t>& samples, int channels,
     return span;
 }
 
+// A stretch inside the tone where the first channel stays quiet: a gap in a recording of a
+// steady tone (the tone's own zero crossings last a few samples only).
+struct QuietStretch
+{
+    double startSeconds = 0;
+    double seconds = 0;
+};
+
+inline QuietStretch LongestQuietStretch(const std::vector<std::int16_t>& samples, int channels, int rate)
+{
+    const ToneSpan tone = FindTone(samples, channels, rate);
+    QuietStretch longest;
+    if (tone.firstSeconds < 0) {
+        return longest;
+    }
+    const auto first = std::size_t(tone.firstSeconds * rate);
+    const auto last = std::size_t(tone.lastSeconds * rate);
+    std::size_t runStart = first;
+    for (std::size_t i = first; i <= last; ++i) {
+        if (std::abs(int(samples[i * std::size_t(channels)])) > kToneThreshold) {
+            const double seconds = double(i - runStart) / rate;
+            if (seconds > longest.seconds) {
+                longest = QuietStretch{double(runStart) / rate, seconds};
+            }
+            runStart = i + 1;
+        }
+    }
+    return longest;
+}
+
 // The dominant frequency of the first channel between two times, by counting rising zero
 // crossings of the loud part.
 inline double ToneFrequency(const std::vector<std::int16_t>& samples, int channels, int rate, double from, double to)
