@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <thread>
 
 namespace
 {
@@ -138,6 +139,55 @@ TEST_F(CliRecordE2ETest, AKilledRecordingPlaysUpToTheKillAndIsFiledAtTheNextStar
     const auto filed = RecordingTest::DecodeWithMpg123(SavePath("killed.mp3"));
     ASSERT_TRUE(filed.ok);
     EXPECT_EQ(filed.samples.size(), killed.samples.size());
+}
+
+TEST_F(CliRecordE2ETest, ARecorderHeldStillForTenSecondsCatchesUpWithoutLosingAnything)
+{
+    WriteSettings();
+    Lock();
+    E2e::CCliProcess recorder(Environment());
+    ASSERT_TRUE(recorder.Start({"record", "--file", "held.mp3", "--source", "sine"}));
+    ASSERT_TRUE(recorder.WaitForLine("00 : 02")) << recorder.Errors().toStdString();
+    const auto shownAt = std::chrono::steady_clock::now();
+    constexpr double kShownSeconds = 2.0;
+
+    // The whole process stands still, its sound connection included; the server keeps the sound.
+    ASSERT_TRUE(recorder.Signal(SIGSTOP));
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    ASSERT_TRUE(recorder.Signal(SIGCONT));
+
+    // Real time since the recording showed two seconds; the elapsed time must catch up with it.
+    const auto wallSeconds = [&] {
+        return kShownSeconds + std::chrono::duration<double>(std::chrono::steady_clock::now() - shownAt).count();
+    };
+    const auto lastElapsedSeconds = [&] {
+        const QRegularExpression elapsed("^(\\d+) : (\\d\\d)$", QRegularExpression::MultilineOption);
+        int seconds = 0;
+        for (auto it = elapsed.globalMatch(recorder.Output()); it.hasNext();) {
+            const auto match = it.next();
+            seconds = match.captured(1).toInt() * 60 + match.captured(2).toInt();
+        }
+        return seconds;
+    };
+    // The elapsed time shows whole seconds and the sine source delivers in bursts.
+    constexpr double kCatchUpTolerance = 1.5;
+    const auto guardEnd = std::chrono::steady_clock::now() + E2e::kHangGuard;
+    bool caughtUp = false;
+    while (!(caughtUp = lastElapsedSeconds() >= wallSeconds() - kCatchUpTolerance) &&
+           std::chrono::steady_clock::now() < guardEnd) {
+        recorder.Poll(std::chrono::milliseconds(100));
+    }
+    const double wallAtStop = wallSeconds();
+    ASSERT_TRUE(recorder.Signal(SIGTERM));
+    ASSERT_TRUE(recorder.WaitForExit());
+    ASSERT_TRUE(caughtUp) << "recorded " << lastElapsedSeconds() << " s in " << wallAtStop << " s";
+    EXPECT_EQ(recorder.ExitCode(), 0) << recorder.Errors().toStdString();
+    EXPECT_FALSE(recorder.Errors().contains("were lost")) << recorder.Errors().toStdString();
+
+    const auto decoded = RecordingTest::DecodeWithMpg123(SavePath("held.mp3"));
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_GT(RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds(), wallAtStop - 2 * kCatchUpTolerance);
+    EXPECT_LT(RecordingTest::LongestQuietStretch(decoded.samples, 2, 44100).seconds, 0.01);
 }
 
 TEST_F(CliRecordE2ETest, AFullDiskStopsTheRecordingWithAReasonAndKeepsAPlayableFile)

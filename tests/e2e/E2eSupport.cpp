@@ -68,6 +68,14 @@ bool CCliProcess::WaitForExit(std::chrono::milliseconds guard)
     return finished;
 }
 
+void CCliProcess::Poll(std::chrono::milliseconds wait)
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.waitForReadyRead(int(wait.count()));
+    }
+    Collect();
+}
+
 bool CCliProcess::Signal(int signalNumber)
 {
     const qint64 pid = m_process.processId();

@@ -36,6 +36,8 @@ public:
     // Waits for the program to end by itself; false when the guard ran out.
     bool WaitForExit(std::chrono::milliseconds guard = kHangGuard);
     bool Signal(int signalNumber);
+    // Takes in what the program printed, waiting up to `wait` for something new.
+    void Poll(std::chrono::milliseconds wait);
 
     int ExitCode() const { return m_process.exitCode(); }
     bool Crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
