@@ -209,24 +209,28 @@ TEST_F(MemoryAudioBackendTest, AConsumerThatFallsBehindLeavesTheSoundWithTheCard
     capture->Close();
 }
 
-TEST_F(MemoryAudioBackendTest, SoundTheCardLostArrivesAsSilenceOfItsLengthAtItsPlace)
+TEST_F(MemoryAudioBackendTest, SoundTheCardLostArrivesAsSilenceOfItsLengthAtItsPlaceEvenLongerThanTheQueue)
 {
+    // Forty seconds lost: more silence than the capture queue holds twice over, so it must go
+    // in as buffers go out, not only when the next sound comes.
+    constexpr std::size_t kLostBytes = 40 * 176400;
     const QByteArray before = CountingBytes(kStereoFrameBuffer + 100);
-    const QByteArray after = CountingBytes(kStereoFrameBuffer * 2 - 100 - 4000, 3);
+    const std::size_t wholeBuffers = (before.size() + kLostBytes) / kStereoFrameBuffer + 2;
+    const QByteArray after = CountingBytes(wholeBuffers * kStereoFrameBuffer - before.size() - kLostBytes, 3);
     m_card->QueueCapture(before);
-    m_card->QueueCaptureLoss(4000);
+    m_card->QueueCaptureLoss(kLostBytes);
     m_card->QueueCapture(after);
     auto capture = AudioBackend::Current()->CreateCapture();
     ASSERT_TRUE(OpenCapture(*capture, PcmFormat::Pcm16(2, 44100), kStereoFrameBuffer));
     ASSERT_TRUE(capture->Start());
     ASSERT_TRUE(m_card->WaitUntilCaptureIdle());
 
-    EXPECT_EQ(m_log.Joined(), before + QByteArray(4000, '\0') + after);
+    EXPECT_EQ(m_log.Joined(), before + QByteArray(qsizetype(kLostBytes), '\0') + after);
     const auto losses = capture->Losses();
     ASSERT_EQ(losses.size(), 1u);
     EXPECT_EQ(losses[0].positionBytes, std::uint64_t(before.size()));
-    EXPECT_EQ(losses[0].bytes, 4000u);
-    EXPECT_EQ(capture->LostBytes(), 4000u);
+    EXPECT_EQ(losses[0].bytes, kLostBytes);
+    EXPECT_EQ(capture->LostBytes(), kLostBytes);
     capture->Close();
 }
 
