@@ -22,6 +22,7 @@ std::uint32_t ServerBufferBytes(const PcmFormat& format)
 {
     const double bytes = std::ceil(CPulseCapture::kServerBufferSeconds * double(format.BytesPerSecond()));
     const double whole = bytes - std::fmod(bytes, double(format.BlockAlign()));
+    // Below the all-ones value, which would ask for the server's default instead.
     return static_cast<std::uint32_t>(std::min(whole, double(std::numeric_limits<std::uint32_t>::max() - 1)));
 }
 } // namespace
