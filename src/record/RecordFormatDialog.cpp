@@ -7,6 +7,7 @@
 #include "controls/FolderBrowserSeam.h"
 #include "platform/audio/AudioBackend.h"
 #include "record/MixerState.h"
+#include "record/Mp3BitrateChoices.h"
 #include "record/RecordSizeEstimate.h"
 
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace
@@ -69,11 +71,9 @@ void CRecordFormatDialog::CreateControls()
         m_sampleRateList->addItem(QString::asprintf("%d Hz", int(rate)));
     }
 
+    // Filled for the chosen sample rate; each entry carries its position in BitrateTable.
     m_bitrateList = new QComboBox(this);
     ControlId::Set(m_bitrateList, kBitrateListId);
-    for (const int kbps : BitrateTable) {
-        m_bitrateList->addItem(QString::asprintf("%d kbps", kbps));
-    }
 
     m_estimate = new QLineEdit(this);
     m_estimate->setReadOnly(true);
@@ -108,7 +108,8 @@ void CRecordFormatDialog::CreateControls()
     layout->addWidget(buttons);
 
     connect(m_bitrateList, &QComboBox::currentIndexChanged, this, &CRecordFormatDialog::UpdateEstimate);
-    connect(m_sampleRateList, &QComboBox::currentIndexChanged, this, &CRecordFormatDialog::UpdateEstimate);
+    connect(m_sampleRateList, &QComboBox::currentIndexChanged, this,
+            [this] { FillBitrates(SelectedBitratePosition()); });
     connect(m_mono, &QRadioButton::toggled, this, &CRecordFormatDialog::UpdateEstimate);
     connect(browseButton, &QPushButton::clicked, this, &CRecordFormatDialog::BrowseForFolder);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -122,7 +123,9 @@ void CRecordFormatDialog::LoadFromSettings()
     m_mono->setChecked(mono);
     m_stereo->setChecked(!mono);
     m_sampleRateList->setCurrentIndex(settings.SampleRateIndex());
-    m_bitrateList->setCurrentIndex(settings.BitrateIndex());
+    // A stored rate this sample rate cannot carry shows as the one the encoder would use; the
+    // settings keep theirs until OK.
+    FillBitrates(settings.BitrateIndex());
     m_saveDirectory->setText(settings.SaveDirectory());
 
     m_deviceList->clear();
@@ -132,9 +135,37 @@ void CRecordFormatDialog::LoadFromSettings()
     UpdateEstimate();
 }
 
+std::uint32_t CRecordFormatDialog::SelectedSampleRate() const
+{
+    const int position = m_sampleRateList->currentIndex();
+    return position >= 0 && position < int(SampleRateTable.size()) ? SampleRateTable[std::size_t(position)]
+                                                                   : SampleRateTable.front();
+}
+
+int CRecordFormatDialog::SelectedBitratePosition() const
+{
+    const QVariant position = m_bitrateList->currentData();
+    return position.isValid() ? position.toInt() : -1;
+}
+
+void CRecordFormatDialog::FillBitrates(int wantedPosition)
+{
+    const std::uint32_t sampleRate = SelectedSampleRate();
+    const QSignalBlocker quiet(m_bitrateList);
+    m_bitrateList->clear();
+    for (const int position : Mp3BitrateChoices::OfferedPositions(sampleRate)) {
+        m_bitrateList->addItem(QString::asprintf("%d kbps", BitrateTable[std::size_t(position)]), position);
+    }
+    if (wantedPosition >= 0) {
+        const int shown = Mp3BitrateChoices::NearestOfferedPosition(wantedPosition, sampleRate);
+        m_bitrateList->setCurrentIndex(m_bitrateList->findData(shown));
+    }
+    UpdateEstimate();
+}
+
 void CRecordFormatDialog::UpdateEstimate()
 {
-    const int position = m_bitrateList->currentIndex();
+    const int position = SelectedBitratePosition();
     if (position < 0 || position >= int(BitrateTable.size())) {
         m_estimate->clear();
         return;
@@ -157,7 +188,7 @@ void CRecordFormatDialog::accept()
 {
     CRecordSettings& settings = CRecordSettings::Instance();
     settings.SetChannels(m_mono->isChecked() ? kMonoChannels : kStereoChannels);
-    const int bitratePosition = m_bitrateList->currentIndex();
+    const int bitratePosition = SelectedBitratePosition();
     if (bitratePosition >= 0) {
         settings.SetBitrateIndex(bitratePosition);
     }

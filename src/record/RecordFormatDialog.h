@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 
 class QComboBox;
 class QLineEdit;
@@ -8,8 +9,8 @@ class QRadioButton;
 
 // Dialog 130, "Record and Convert Targer File Format Setup": the record device, mono or stereo,
 // the sample rate, the MP3 bit rate with its per-minute size estimate, and the folder for new
-// recordings. The values come from CRecordSettings and reach it (and the chosen device
-// MixerState) only when the dialog is closed with OK.
+// recordings. Only the bit rates the chosen sample rate can carry are offered. The values come from CRecordSettings and
+// reach it (and the chosen device MixerState) only when the dialog is closed with OK.
 class CRecordFormatDialog : public QDialog
 {
     Q_OBJECT
@@ -37,6 +38,11 @@ public:
 private:
     void CreateControls();
     void LoadFromSettings();
+    std::uint32_t SelectedSampleRate() const;
+    // Position in BitrateTable of the chosen bit rate; -1 when none is chosen.
+    int SelectedBitratePosition() const;
+    // The bit rates of the chosen sample rate, with the one nearest `wantedPosition` chosen.
+    void FillBitrates(int wantedPosition);
     void UpdateEstimate();
     void BrowseForFolder();
 

@@ -2,15 +2,17 @@
 
 namespace
 {
-// 60 seconds / 1024, the factor of the figure users have always been shown.
-constexpr double kMegabytesPerMinutePerKbps = 0.05859375;
+constexpr double kBitsPerKilobit = 1000.0;
+constexpr double kBitsPerByte = 8.0;
+constexpr double kSecondsPerMinute = 60.0;
+constexpr double kBytesPerMegabyte = 1000000.0;
 } // namespace
 
 namespace RecordSizeEstimate
 {
 double MegabytesPerMinute(int kbps)
 {
-    return kbps * kMegabytesPerMinutePerKbps;
+    return kbps * kBitsPerKilobit / kBitsPerByte * kSecondsPerMinute / kBytesPerMegabyte;
 }
 
 QString Text(int kbps)

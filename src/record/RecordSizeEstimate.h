@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The per-minute size figure the record format dialog shows for an MP3 bit rate: kbps × 60 / 1024,
-// so 128 kbps shows 7.500 MB/min. The figure counts megabits rather than megabytes (eight times
-// the real size); it is kept because users compare it with what earlier versions showed.
+// The per-minute size of an MP3 at a bit rate, as the record format dialog shows it: kbps × 1000
+// bits a second, eight bits a byte, sixty seconds, in millions of bytes, so 160 kbps shows
+// 1.200 MB/min.
 namespace RecordSizeEstimate
 {
 double MegabytesPerMinute(int kbps);

@@ -82,11 +82,12 @@ Widget* Control(const QWidget& dialog, int id)
 }
 } // namespace
 
-TEST(RecordSizeEstimate, ShowsBitrateTimesSixtyOver1024)
+TEST(RecordSizeEstimate, ShowsTheBytesAMinuteOfMp3Takes)
 {
-    EXPECT_EQ(RecordSizeEstimate::Text(128), QStringLiteral("7.500 MB/min"));
-    EXPECT_EQ(RecordSizeEstimate::Text(160), QStringLiteral("9.375 MB/min"));
-    EXPECT_EQ(RecordSizeEstimate::Text(8), QStringLiteral("0.469 MB/min"));
+    // 160 kbps = 20,000 bytes a second = 1,200,000 bytes a minute.
+    EXPECT_EQ(RecordSizeEstimate::Text(160), QStringLiteral("1.200 MB/min"));
+    EXPECT_EQ(RecordSizeEstimate::Text(128), QStringLiteral("0.960 MB/min"));
+    EXPECT_EQ(RecordSizeEstimate::Text(8), QStringLiteral("0.060 MB/min"));
 }
 
 TEST_F(RecordDialogsTest, FormatDialogShowsTheSettingsAndFollowsTheBitrate)
@@ -98,14 +99,62 @@ TEST_F(RecordDialogsTest, FormatDialogShowsTheSettingsAndFollowsTheBitrate)
     auto* bitrates = Control<QComboBox>(dialog, D::kBitrateListId);
     EXPECT_EQ(bitrates->currentText(), QStringLiteral("160 kbps"));
     auto* estimate = Control<QLineEdit>(dialog, D::kEstimateId);
-    EXPECT_EQ(estimate->text(), QStringLiteral("9.375 MB/min"));
+    EXPECT_EQ(estimate->text(), QStringLiteral("1.200 MB/min"));
     EXPECT_EQ(Control<QComboBox>(dialog, D::kDeviceListId)->count(), 2);
     EXPECT_EQ(Control<QComboBox>(dialog, D::kDeviceListId)->currentText(), QStringLiteral("Microphone"));
 
-    bitrates->setCurrentIndex(3);
-    EXPECT_EQ(estimate->text(), QStringLiteral("1.875 MB/min"));
-    bitrates->setCurrentIndex(11);
-    EXPECT_EQ(estimate->text(), QStringLiteral("7.500 MB/min"));
+    bitrates->setCurrentText(QStringLiteral("32 kbps"));
+    EXPECT_EQ(estimate->text(), QStringLiteral("0.240 MB/min"));
+    bitrates->setCurrentText(QStringLiteral("128 kbps"));
+    EXPECT_EQ(estimate->text(), QStringLiteral("0.960 MB/min"));
+}
+
+TEST_F(RecordDialogsTest, FormatDialogOffersOnlyTheBitRatesTheSampleRateCarries)
+{
+    using D = CRecordFormatDialog;
+    CRecordFormatDialog dialog;
+    auto* rates = Control<QComboBox>(dialog, D::kSampleRateListId);
+    auto* bitrates = Control<QComboBox>(dialog, D::kBitrateListId);
+    const auto offered = [bitrates] {
+        QStringList texts;
+        for (int i = 0; i < bitrates->count(); ++i) {
+            texts << bitrates->itemText(i).chopped(5); // without " kbps"
+        }
+        return texts.join(QLatin1Char(' '));
+    };
+    EXPECT_EQ(offered(), QStringLiteral("32 40 48 56 64 80 96 112 128 160"));
+    rates->setCurrentText(QStringLiteral("22050 Hz"));
+    EXPECT_EQ(offered(), QStringLiteral("8 16 24 32 40 48 56 64 80 96 112 128 144 160"));
+    EXPECT_EQ(bitrates->currentText(), QStringLiteral("160 kbps"));
+    rates->setCurrentText(QStringLiteral("11025 Hz"));
+    EXPECT_EQ(offered(), QStringLiteral("8 16 24 32 40 48 56 64"));
+    EXPECT_EQ(bitrates->currentText(), QStringLiteral("64 kbps"));
+    EXPECT_EQ(Control<QLineEdit>(dialog, D::kEstimateId)->text(), QStringLiteral("0.480 MB/min"));
+    rates->setCurrentText(QStringLiteral("8000 Hz"));
+    EXPECT_EQ(offered(), QStringLiteral("8 16 24 32 40 48 56 64"));
+
+    // 144 kbps has no MPEG-1 frame: the encoder takes the lower neighbour, and so does the list.
+    rates->setCurrentText(QStringLiteral("22050 Hz"));
+    bitrates->setCurrentText(QStringLiteral("144 kbps"));
+    rates->setCurrentText(QStringLiteral("44100 Hz"));
+    EXPECT_EQ(bitrates->currentText(), QStringLiteral("128 kbps"));
+}
+
+TEST_F(RecordDialogsTest, FormatDialogShowsAStoredRateItCannotOfferAsTheNearestUntilOk)
+{
+    using D = CRecordFormatDialog;
+    CRecordSettings& settings = CRecordSettings::Instance();
+    settings.SetSamplesPerSec(11025);
+    {
+        CRecordFormatDialog dialog;
+        EXPECT_EQ(Control<QComboBox>(dialog, D::kBitrateListId)->currentText(), QStringLiteral("64 kbps"));
+        Click(Control<QPushButton>(dialog, D::kCancelButtonId));
+    }
+    EXPECT_EQ(settings.Bitrate(), 160);
+    CRecordFormatDialog dialog;
+    Click(Control<QPushButton>(dialog, D::kOkButtonId));
+    EXPECT_EQ(settings.Bitrate(), 64);
+    EXPECT_EQ(settings.Format().samplesPerSec, 11025u);
 }
 
 TEST_F(RecordDialogsTest, FormatDialogWritesOnlyOnOk)
@@ -131,7 +180,8 @@ TEST_F(RecordDialogsTest, FormatDialogWritesOnlyOnOk)
     CRecordFormatDialog dialog;
     EXPECT_EQ(Control<QComboBox>(dialog, D::kSampleRateListId)->currentText(), QStringLiteral("8000 Hz"));
     Click(Control<QRadioButton>(dialog, D::kMonoId));
-    Control<QComboBox>(dialog, D::kBitrateListId)->setCurrentIndex(11);
+    Control<QComboBox>(dialog, D::kSampleRateListId)->setCurrentText(QStringLiteral("22050 Hz"));
+    Control<QComboBox>(dialog, D::kBitrateListId)->setCurrentText(QStringLiteral("128 kbps"));
     Control<QComboBox>(dialog, D::kDeviceListId)->setCurrentIndex(1);
     {
         // A cancelled browse keeps the folder; a chosen one replaces it.
@@ -153,7 +203,7 @@ TEST_F(RecordDialogsTest, FormatDialogWritesOnlyOnOk)
     Click(Control<QPushButton>(dialog, D::kOkButtonId));
 
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(settings.Format(), RecordFormat::Pcm16(1, 8000));
+    EXPECT_EQ(settings.Format(), RecordFormat::Pcm16(1, 22050));
     EXPECT_EQ(settings.Bitrate(), 128);
     EXPECT_EQ(settings.SaveDirectory(), longFolder);
     EXPECT_EQ(MixerState::deviceNumber.load(), 1);
