@@ -24,6 +24,7 @@
 #include <QIcon>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -87,9 +88,9 @@ QString CreateErrorText(const QString& path)
     return QStringLiteral("Create File %1 Error").arg(path);
 }
 
-bool IsInsideTemporaryFolder(const QString& path)
+bool IsInsideFolder(const QString& path, const QString& folderPath)
 {
-    const QString folder = QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/');
+    const QString folder = QDir::cleanPath(folderPath) + QLatin1Char('/');
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath()).startsWith(folder);
 }
 
@@ -259,7 +260,15 @@ void CCutPlayDlg::Run(QWidget* parent, const QString& selectedFile)
 bool CCutPlayDlg::Decode(const QString& mp3Path)
 {
     FinishPlayback();
-    const QString temporaryFolder = QDir::tempPath();
+    if (!m_decodeFolder) {
+        m_decodeFolder = std::make_unique<QTemporaryDir>();
+    }
+    if (!m_decodeFolder->isValid()) {
+        DialogSeams::ShowMessage(this, CreateErrorText(QDir::tempPath()), QMessageBox::Warning);
+        m_decodeFolder.reset();
+        return false;
+    }
+    const QString temporaryFolder = m_decodeFolder->path();
     const QString decoded = CMp3ToWavJob::OutputPathFor(temporaryFolder, mp3Path);
     CMp3ToWavJob job;
     job.SetFiles({mp3Path});
@@ -303,7 +312,7 @@ void CCutPlayDlg::ReplaceWorkingFile(const QString& path, bool temporary)
 
 void CCutPlayDlg::DeleteTemporaryWorkingFile()
 {
-    if (!m_workingFileIsTemporary || !IsInsideTemporaryFolder(m_workingFile)) {
+    if (!m_workingFileIsTemporary || !m_decodeFolder || !IsInsideFolder(m_workingFile, m_decodeFolder->path())) {
         return;
     }
     RemoveIfExists(m_workingFile);

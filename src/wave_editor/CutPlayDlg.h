@@ -7,6 +7,7 @@
 
 class CWaveEditCtrl;
 class CWavePlayer;
+class QTemporaryDir;
 class QScrollBar;
 class QTimer;
 class QToolBar;
@@ -107,4 +108,7 @@ private:
     // Only a file this dialog decoded is ever deleted: a WAV the user opened is theirs, even
     // when it lives in the temporary folder.
     bool m_workingFileIsTemporary = false;
+    // A folder of the dialog's own inside the temporary folder, made at the first decode: a
+    // user's file of the same name in the temporary folder is never overwritten or deleted.
+    std::unique_ptr<QTemporaryDir> m_decodeFolder;
 };

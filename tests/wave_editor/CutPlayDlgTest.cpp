@@ -276,22 +276,31 @@ TEST_F(CutPlayDlgTest, PlaysTheSelectionOnceOrRepeatedlyUntilStop)
     EXPECT_TRUE(QFileInfo::exists(wav));
 }
 
-TEST_F(CutPlayDlgTest, DecodesMp3IntoTheTemporaryFolderAndCleansUp)
+TEST_F(CutPlayDlgTest, DecodesMp3IntoAFolderOfItsOwnAndCleansUp)
 {
     const QString first = MakeMp3(QStringLiteral("First Song.MP3"));
     const QString second = MakeMp3(QStringLiteral("second.mp3"));
-    const QString firstWav = CMp3ToWavJob::OutputPathFor(m_temp.path(), first);
-    const QString secondWav = CMp3ToWavJob::OutputPathFor(m_temp.path(), second);
     // A WAV of the user's own that happens to live in the temporary folder.
     const QString ownWav = WriteNoiseWav(m_temp.filePath(QStringLiteral("mine.wav")), 0.2);
+    // And one under exactly the name the first decode takes.
+    const QString sameName = WriteNoiseWav(CMp3ToWavJob::OutputPathFor(m_temp.path(), first), 0.3);
+    const QByteArray sameNameBytes = TestSupport::ReadAll(sameName);
+    QString decodeFolder;
+    QString secondWav;
     {
         CCutPlayDlg dialog;
         Command(dialog, CCutPlayDlg::kOpenCommand, first);
-        EXPECT_EQ(dialog.WorkingFile(), firstWav);
+        const QString firstWav = dialog.WorkingFile();
+        decodeFolder = QFileInfo(firstWav).path();
+        EXPECT_EQ(firstWav, CMp3ToWavJob::OutputPathFor(decodeFolder, first));
+        EXPECT_NE(firstWav, sameName);
+        EXPECT_TRUE(decodeFolder.startsWith(m_temp.path() + QLatin1Char('/')));
+        EXPECT_EQ(TestSupport::ReadAll(sameName), sameNameBytes);
         EXPECT_EQ(dialog.windowTitle(), first);
         EXPECT_TRUE(dialog.WaveEdit()->Data().IsLoaded());
 
         Command(dialog, CCutPlayDlg::kOpenCommand, second);
+        secondWav = CMp3ToWavJob::OutputPathFor(decodeFolder, second);
         EXPECT_EQ(dialog.WorkingFile(), secondWav);
         EXPECT_FALSE(QFileInfo::exists(firstWav));
         EXPECT_FALSE(QFileInfo::exists(CWaveData::CacheFileFor(firstWav)));
@@ -310,12 +319,15 @@ TEST_F(CutPlayDlgTest, DecodesMp3IntoTheTemporaryFolderAndCleansUp)
         EXPECT_TRUE(QFileInfo::exists(secondWav));
     }
     EXPECT_FALSE(QFileInfo::exists(secondWav));
+    EXPECT_FALSE(QFileInfo::exists(decodeFolder));
     {
         CCutPlayDlg dialog;
         Command(dialog, CCutPlayDlg::kOpenCommand, ownWav);
         EXPECT_EQ(dialog.WorkingFile(), ownWav);
     }
     EXPECT_TRUE(QFileInfo::exists(ownWav));
+    // The user's file of the decoded file's name was neither replaced nor deleted.
+    EXPECT_EQ(TestSupport::ReadAll(sameName), sameNameBytes);
 }
 
 class CutPlayCommandTest : public MainWindowTest
@@ -352,10 +364,12 @@ TEST_F(CutPlayCommandTest, CommandOpensTheDialogOnTheSelectedFile)
     closer.start();
     CAppEvent::Send(&window, AppEventType::kCommand, CommandId::kCutAndPlay);
     closer.stop();
-    EXPECT_EQ(shownFile, CMp3ToWavJob::OutputPathFor(temp.path(), mp3));
+    EXPECT_EQ(QFileInfo(shownFile).fileName(), QFileInfo(CMp3ToWavJob::OutputPathFor(temp.path(), mp3)).fileName());
+    EXPECT_TRUE(shownFile.startsWith(temp.path() + QLatin1Char('/')));
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(QLatin1Char('\n')).toStdString();
     // The dialog is gone, and with it the decoded file.
     EXPECT_FALSE(QFileInfo::exists(shownFile));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(shownFile).path()));
     RestoreTemp(previousTemp);
 }
 
