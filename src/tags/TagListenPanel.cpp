@@ -1,5 +1,6 @@
 #include "tags/TagListenPanel.h"
 
+#include "app/DataFileStore.h"
 #include "app/DialogSeams.h"
 #include "app/ElapsedTimeLabel.h"
 #include "app/RecordSettings.h"
@@ -9,6 +10,7 @@
 #include "controls/SkinSlider.h"
 #include "platform/AppEvent.h"
 #include "platform/audio/AudioBackend.h"
+#include "platform/audio/PlaybackVolume.h"
 #include "tags/ClipPlayer.h"
 #include "tags/GenreTable.h"
 #include "tags/Id3v1Tag.h"
@@ -29,6 +31,9 @@ constexpr int kSecondsPerMinute = 60;
 // Title, artist and album each take 30 bytes of the tag.
 constexpr int kTextFieldBytes = 30;
 constexpr int kNoGenreEntry = 0;
+// The Data folder file ("ListenVolume.dat") that keeps the playback volume between runs: its
+// level as decimal text and a terminating zero byte, like the folder files beside it.
+constexpr const char* kListenVolumeKey = "ListenVolume";
 
 // Geometry (the panel's own; the main window moves it onto its placeholder frame).
 constexpr int kPanelWidth = 704;
@@ -124,14 +129,36 @@ CTagListenPanel::CTagListenPanel(QWidget* parent)
     connect(m_positionSlider, &QAbstractSlider::sliderReleased, this,
             [this] { CAppEvent::Post(this, AppEventType::kListenSeek, 0, m_positionSlider->sliderPosition()); });
     connect(m_volumeSlider, &QAbstractSlider::valueChanged, this, &CTagListenPanel::OnVolumeSliderMoved);
+    connect(m_volumeSlider, &QAbstractSlider::sliderReleased, this, &CTagListenPanel::RememberVolume);
 
     m_genreList->addItem(QString());
     for (const char* name : GenreTable::kGenreNames) {
         m_genreList->addItem(QString::fromLatin1(name));
     }
+    RestoreRememberedVolume();
     BindVolumeSlider();
     UpdateControlsFromMembers();
     m_pauseButton->setEnabled(false);
+}
+
+void CTagListenPanel::RestoreRememberedVolume()
+{
+    const std::optional<QByteArray> stored = DataFileStore::LoadDataFile(QLatin1String(kListenVolumeKey));
+    if (!stored) {
+        return;
+    }
+    bool valid = false;
+    const int level = QByteArray(stored->constData()).toInt(&valid); // up to the zero byte
+    if (valid) {
+        PlaybackVolume::SetLevel(level);
+    }
+}
+
+void CTagListenPanel::RememberVolume()
+{
+    QByteArray payload = QByteArray::number(PlaybackVolume::Level());
+    payload.append('\0');
+    DataFileStore::SaveDataFile(QLatin1String(kListenVolumeKey), payload);
 }
 
 CTagListenPanel::~CTagListenPanel() = default;
@@ -289,6 +316,10 @@ void CTagListenPanel::UpdateControlsFromMembers()
 
 void CTagListenPanel::RefreshVolumeSlider()
 {
+    if (!m_volumeBound) {
+        // Bound late when nothing could be read before.
+        BindVolumeSlider();
+    }
     OutputVolume volume;
     const auto mixer = AudioBackend::Current()->CreateRecordMixer();
     if (m_volumeBound && mixer && mixer->ReadOutputVolume(volume)) {
@@ -427,8 +458,19 @@ void CTagListenPanel::Play()
     }
     m_player.reset();
     m_player = std::make_unique<CClipPlayer>(m_listenFile, this);
-    m_player->Play();
+    const bool playing = m_player->Play();
     m_positionSlider->setRange(0, int(std::min<std::int64_t>(m_player->GetLength(), INT_MAX)));
+    m_positionSlider->setValue(0);
+    // The time of the file now chosen, never what the last one reached.
+    ShowTime(0);
+    if (!playing) {
+        // Nothing plays, so nothing can be paused; Play stays ready for the next file.
+        m_playButton->setEnabled(true);
+        m_playButton->SetHeldDown(false);
+        m_pauseButton->setEnabled(false);
+        m_pauseButton->SetHeldDown(false);
+        return;
+    }
     m_playButton->setEnabled(false);
     m_pauseButton->setEnabled(true);
 }
@@ -538,6 +580,10 @@ void CTagListenPanel::OnVolumeSliderMoved(int position)
     }
     if (const auto mixer = AudioBackend::Current()->CreateRecordMixer()) {
         mixer->SetOutputVolume(m_volumeMaximum - position);
+    }
+    // A drag is remembered once, when the thumb is let go.
+    if (!m_volumeSlider->isSliderDown()) {
+        RememberVolume();
     }
     m_volumeSlider->update();
 }

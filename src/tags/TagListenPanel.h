@@ -18,7 +18,8 @@ class QLineEdit;
 // The fold-out panel under the recordings list (dialog 132). Its "Information" half edits the
 // ID3v1 title, artist, album and genre of the file selected in the list; its "Listen" half plays
 // a file through a CClipPlayer with Play, Pause, Stop, Start and End, a position slider, the
-// "00:00 / 00:00" time text and a vertical slider for the speakers volume.
+// "00:00 / 00:00" time text and a vertical slider for the speakers volume, which is Sorvane's own
+// playback volume (never the system's), remembered between runs in the Data folder.
 //
 // The main window tells the panel which file the list selects (SetTagFile) and asks it to play
 // the selection (ListenSelected); the panel asks back for the selection through the provider the
@@ -81,6 +82,8 @@ private:
     CSkinButton* CreateButton(QWidget* parent, int id, const char* text, int upImage, int downImage);
     void LayOutControls();
     void BindVolumeSlider();
+    void RestoreRememberedVolume();
+    void RememberVolume();
 
     // The data exchange of the edits, the genre list and the volume slider.
     void UpdateMembersFromControls();

@@ -1,10 +1,12 @@
 // The PulseAudio back-end against the private test server that scripts/test.sh starts.
 #include "platform/AudioTestHelpers.h"
 #include "platform/audio/pulse/PulseAudioBackend.h"
+#include "platform/audio/pulse/PulseVolume.h"
 #include "support/SoundServerLock.h"
 #include "support/TestSoundServer.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -361,20 +363,49 @@ TEST_F(PulseServerTest, SourceLevelsSetTheFirstAndLastChannelAsPactlShows)
     }
 }
 
-TEST_F(PulseServerTest, SpeakerVolumeRoundTripsThroughTheDefaultSink)
+TEST_F(PulseServerTest, SpeakerVolumeIsSorvanesOwnStreamsNeverTheSink)
 {
+    // The volume of every sink input of this process, as pactl lists it ("Volume: front-left: N /").
+    const auto ourStreamVolumes = [this] {
+        QStringList volumes;
+        bool ours = false;
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        QString pending;
+        for (const QString& rawLine : Pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}).split('\n')) {
+            const QString line = rawLine.trimmed();
+            if (line.startsWith(QLatin1String("Sink Input #"))) {
+                ours = false;
+                pending.clear();
+            } else if (line.startsWith(QLatin1String("Volume:"))) {
+                pending = line.section(QLatin1Char(':'), 2, 2).section(QLatin1Char('/'), 0, 0).trimmed();
+            } else if (line == QStringLiteral("application.process.id = \"%1\"").arg(pid)) {
+                ours = true;
+            }
+            if (ours && !pending.isEmpty()) {
+                volumes << pending;
+                ours = false;
+            }
+        }
+        return volumes;
+    };
     auto mixer = m_backend->CreateRecordMixer();
+    ASSERT_TRUE(mixer->SetOutputVolume(40000));
     OutputVolume volume;
     ASSERT_TRUE(mixer->ReadOutputVolume(volume));
-    EXPECT_EQ(volume.name, QStringLiteral("out"));
-    EXPECT_EQ(volume.level, RecordMixer::kLevelMaximum);
+    EXPECT_EQ(volume.level, 40000);
     EXPECT_EQ(volume.maximum, RecordMixer::kLevelMaximum);
 
-    ASSERT_TRUE(mixer->SetOutputVolume(40000));
-    ASSERT_TRUE(mixer->ReadOutputVolume(volume));
-    EXPECT_EQ(volume.level, 40000);
+    // A stream opens at the level; a change reaches the open stream; the sink stays at 100 %.
+    auto playback = m_backend->CreatePlayback();
+    ASSERT_TRUE(playback->Open(PcmFormat::Pcm16(2, 44100)));
+    const auto onServer = [](int level) { return QStringList{QString::number(PulseVolume::VolumeFromLevel(level))}; };
+    EXPECT_EQ(ourStreamVolumes(), onServer(40000));
+    ASSERT_TRUE(mixer->SetOutputVolume(20000));
+    EXPECT_EQ(ourStreamVolumes(), onServer(20000));
     const QString sinkVolume = Pactl({QStringLiteral("get-sink-volume"), QStringLiteral("out")});
-    EXPECT_TRUE(sinkVolume.contains(QStringLiteral("40001 /"))) << sinkVolume.toStdString();
+    EXPECT_TRUE(sinkVolume.contains(QStringLiteral("65536 /"))) << sinkVolume.toStdString();
+    playback->Close();
+    ASSERT_TRUE(mixer->SetOutputVolume(RecordMixer::kLevelMaximum));
 }
 
 TEST_F(PulseServerTest, CloseReleasesAWriterWaitingOnAFullPausedOutput)

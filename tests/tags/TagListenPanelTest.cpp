@@ -9,6 +9,7 @@
 #include "controls/ControlId.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinSlider.h"
+#include "platform/audio/PlaybackVolume.h"
 #include "platform/audio/ScopedAudioBackend.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"
 #include "platform/audio/pulse/PulseAudioBackend.h"
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using ClipTest::WaitUntil;
@@ -204,6 +206,37 @@ TEST_F(TagListenPanelTest, ListeningRunsToTheEndAndResetsTheButtons)
     EXPECT_EQ(Control<CSkinSlider>(Panel::kPositionSliderId)->value(), 1500);
 }
 
+TEST_F(TagListenPanelTest, AFileThatCannotBePlayedLeavesPlayReadyAndTheTimeClear)
+{
+    m_card->SetPlaybackAutoPlay(false);
+    const QString good = MakeWav("tone.wav", 2.0);
+    m_selected = good;
+    m_panel->ListenSelected();
+    ASSERT_NE(m_panel->Player(), nullptr);
+    EXPECT_EQ(TimeText(), QStringLiteral("00:00 / 00:02"));
+    CAppEvent::Send(m_panel.get(), AppEventType::kClipPosition, m_panel->Player()->WindowId(), 1500);
+    EXPECT_EQ(TimeText(), QStringLiteral("00:01 / 00:02"));
+
+    auto* play = Control<CSkinButton>(Panel::kPlayButtonId);
+    auto* pause = Control<CSkinButton>(Panel::kPauseButtonId);
+    m_selected = MakeTaggedFile("broken.mp3", QByteArray());
+    m_panel->ListenSelected();
+    EXPECT_FALSE(m_panel->Player()->IsOpen());
+    EXPECT_TRUE(play->isEnabled());
+    EXPECT_FALSE(play->IsHeldDown());
+    EXPECT_FALSE(pause->isEnabled());
+    EXPECT_EQ(TimeText(), QStringLiteral("00:00 / 00:00"));
+
+    // The panel's own Play takes the next, good file.
+    m_selected = good;
+    QTest::mouseClick(play, Qt::LeftButton, {}, play->rect().center());
+    ASSERT_TRUE(m_panel->Player()->IsOpen());
+    EXPECT_EQ(m_panel->Player()->Mode(), CClipPlayer::kModePlaying);
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_TRUE(pause->isEnabled());
+    EXPECT_EQ(TimeText(), QStringLiteral("00:00 / 00:02"));
+}
+
 TEST_F(TagListenPanelTest, DraggingShowsTheTimeAndSeeksOnlyOnRelease)
 {
     m_card->SetPlaybackAutoPlay(false);
@@ -236,21 +269,34 @@ TEST_F(TagListenPanelTest, DraggingShowsTheTimeAndSeeksOnlyOnRelease)
     EXPECT_FALSE(Control<CSkinButton>(Panel::kPauseButtonId)->isEnabled());
 }
 
-TEST_F(TagListenPanelTest, VolumeSliderShowsAndSetsTheSpeakers)
+TEST_F(TagListenPanelTest, VolumeSliderSetsSorvanesOwnVolumeAndRemembersIt)
 {
+    // The system's output stays where the user put it, whatever the slider does.
     CMemoryAudioBackend::Source speakers = m_card->Output();
     speakers.channelLevels = {40000, 40000};
     m_card->SetOutput(speakers);
-    Panel panel;
-    auto* volume = ControlId::Find<CSkinSlider>(&panel, Panel::kVolumeSliderId);
-    ASSERT_NE(volume, nullptr);
-    EXPECT_EQ(volume->orientation(), Qt::Vertical);
-    EXPECT_EQ(volume->value(), 65535 - 40000);
+    // No sound server while the panel is made: the slider works all the same.
+    m_card->SetServerReachable(false);
+    PlaybackVolume::SetLevel(RecordMixer::kLevelMaximum);
+    {
+        Panel panel;
+        auto* volume = ControlId::Find<CSkinSlider>(&panel, Panel::kVolumeSliderId);
+        ASSERT_NE(volume, nullptr);
+        EXPECT_EQ(volume->orientation(), Qt::Vertical);
+        EXPECT_TRUE(volume->isEnabled());
+        EXPECT_EQ(volume->value(), 0); // the top: loudest
+        m_card->SetServerReachable(true);
+        volume->setValue(65535 - 1000);
+        EXPECT_EQ(PlaybackVolume::Level(), 1000);
+        EXPECT_EQ(m_card->Output().channelLevels, (std::vector<int>{40000, 40000}));
+    }
 
-    volume->triggerAction(QAbstractSlider::SliderToMinimum); // the top: loudest
-    EXPECT_EQ(m_card->Output().channelLevels, (std::vector<int>{65535, 65535}));
-    volume->setValue(65535 - 1000);
-    EXPECT_EQ(m_card->Output().channelLevels.front(), 1000);
+    // The next run starts with the volume the user left.
+    PlaybackVolume::SetLevel(RecordMixer::kLevelMaximum);
+    Panel again;
+    EXPECT_EQ(PlaybackVolume::Level(), 1000);
+    EXPECT_EQ(ControlId::Find<CSkinSlider>(&again, Panel::kVolumeSliderId)->value(), 65535 - 1000);
+    PlaybackVolume::SetLevel(RecordMixer::kLevelMaximum);
 }
 
 // With Play Loop on, playback that reaches the end starts again, through the real sound

@@ -14,7 +14,7 @@ struct RecordSource
     int level = 0; // volume of the first channel
 };
 
-// The default output's volume, for the listen panel.
+// Sorvane's playback volume (the "speakers" of the listen panel).
 struct OutputVolume
 {
     QString name;
@@ -25,8 +25,9 @@ struct OutputVolume
 };
 
 // The recording mixer: which source capture records from, and the source and speaker volumes.
-// Every operation connects to the sound system, does its work and lets go again; nothing is
-// held between calls and no change notifications are used. Levels run from kLevelMinimum to
+// Every operation on sources connects to the sound system, does its work and lets go again;
+// nothing is held between calls and no change notifications are used. The speakers are
+// Sorvane's own playback volume (PlaybackVolume), so they need no sound system at all. Levels run from kLevelMinimum to
 // kLevelMaximum whatever scale the sound system uses; values outside are clamped.
 class RecordMixer
 {
@@ -49,8 +50,10 @@ public:
     // Sets the first and the last channel of source `index` to `level`.
     virtual bool SetSourceLevel(int index, int level) = 0;
 
+    // Sorvane's playback volume; the sound system's own output volume is never read.
     virtual bool ReadOutputVolume(OutputVolume& volume) = 0;
-    // Sets the first and the last channel of the default output to `level`.
+    // Sets Sorvane's playback volume: the streams playing now and every later one. The sound
+    // system's output volume is never changed.
     virtual bool SetOutputVolume(int level) = 0;
 
     // Descriptions of every capture source in order, for device lists (not limited to eight).

@@ -1,5 +1,6 @@
 #include "platform/audio/memory/MemoryRecordMixer.h"
 
+#include "platform/audio/PlaybackVolume.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"
 
 #include <algorithm>
@@ -84,22 +85,15 @@ bool CMemoryRecordMixer::SetSourceLevel(int index, int level)
 
 bool CMemoryRecordMixer::ReadOutputVolume(OutputVolume& volume)
 {
-    std::lock_guard lock(m_backend->m_mutex);
-    if (!m_backend->m_reachable) {
-        return false;
-    }
-    const auto& output = m_backend->m_output;
-    volume = OutputVolume{output.name, output.description, kLevelMinimum, kLevelMaximum, FirstLevel(output)};
+    // Sorvane's own playback volume, as on the real sound system: the card's output is not it.
+    volume = OutputVolume{QStringLiteral("sorvane-playback"), QStringLiteral("Sorvane playback"), kLevelMinimum,
+                          kLevelMaximum, PlaybackVolume::Level()};
     return true;
 }
 
 bool CMemoryRecordMixer::SetOutputVolume(int level)
 {
-    std::lock_guard lock(m_backend->m_mutex);
-    if (!m_backend->m_reachable) {
-        return false;
-    }
-    SetFirstAndLast(m_backend->m_output, level);
+    PlaybackVolume::SetLevel(level);
     return true;
 }
 

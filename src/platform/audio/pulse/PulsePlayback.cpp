@@ -2,9 +2,12 @@
 
 #include "platform/audio/pulse/PulseConnection.h"
 #include "platform/audio/pulse/PulseLock.h"
+#include "platform/audio/pulse/PulseVolume.h"
 
 #include <algorithm>
+#include <pulse/introspect.h>
 #include <pulse/stream.h>
+#include <pulse/volume.h>
 
 namespace
 {
@@ -57,7 +60,30 @@ bool CPulsePlayback::Open(const PcmFormat& format)
         });
         connected = ConnectStream();
     }
-    return connected || Fail(m_error);
+    if (!connected) {
+        return Fail(m_error);
+    }
+    m_volumeFollower = std::make_unique<PlaybackVolume::CFollower>([this](int level) { ApplyVolume(level); });
+    return true;
+}
+
+void CPulsePlayback::ApplyVolume(int level)
+{
+    const auto connection = SharedConnection();
+    if (!connection) {
+        return;
+    }
+    CPulseLock lock(connection->Loop());
+    if (!m_stream || pa_stream_get_state(m_stream.Get()) != PA_STREAM_READY) {
+        return;
+    }
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, static_cast<unsigned>(m_format.channels), PulseVolume::VolumeFromLevel(level));
+    const std::uint32_t sinkInput = pa_stream_get_index(m_stream.Get());
+    // Waited for (a bounded wait), so what the sound system reports next is the new volume.
+    connection->RunSuccessOperation([&connection, sinkInput, &volume](auto callback, void* userdata) {
+        return pa_context_set_sink_input_volume(connection->Context(), sinkInput, &volume, callback, userdata);
+    });
 }
 
 bool CPulsePlayback::ConnectStream()
@@ -84,7 +110,10 @@ bool CPulsePlayback::ConnectStream()
     if (m_paused) {
         flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     }
-    if (pa_stream_connect_playback(m_stream.Get(), nullptr, &attributes, flags, nullptr, nullptr) < 0) {
+    // Sorvane's own volume from the first sample on; the sink's volume is the user's business.
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, sampleSpec.channels, PulseVolume::VolumeFromLevel(PlaybackVolume::Level()));
+    if (pa_stream_connect_playback(m_stream.Get(), nullptr, &attributes, flags, &volume, nullptr) < 0) {
         m_error = m_connection->LastError();
         return false;
     }
@@ -273,6 +302,8 @@ std::uint64_t CPulsePlayback::WrittenBytes() const
 
 void CPulsePlayback::Close()
 {
+    // Untied before the loop lock is taken: a level being set holds the tie, then the lock.
+    m_volumeFollower.reset();
     const auto connection = SharedConnection();
     if (!connection) {
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/audio/AudioPlayback.h"
+#include "platform/audio/PlaybackVolume.h"
 #include "platform/audio/pulse/PulseOperation.h"
 #include "platform/audio/pulse/PulseStream.h"
 
@@ -16,7 +17,8 @@ struct pa_stream;
 
 // Playback through a PulseAudio playback stream on the server's default sink. Writers block on
 // the main loop until the stream asks for more; the position comes from the stream's timing
-// information, so it counts what has reached the output, not what was handed over.
+// information, so it counts what has reached the output, not what was handed over. Its volume
+// is Sorvane's playback volume, set on the stream's own sink input, never on the sink.
 class CPulsePlayback : public AudioPlayback
 {
 public:
@@ -48,6 +50,8 @@ private:
     // Creates and connects a fresh stream (corked when paused); the caller holds the loop lock.
     bool ConnectStream();
     bool SetCorked(bool corked);
+    // Sets the stream's sink input to the level (all channels).
+    void ApplyVolume(int level);
     // Moves the position on from the stream's clock; the caller holds the loop lock.
     void UpdatePlayedLocked();
     bool Fail(const QString& error);
@@ -72,4 +76,5 @@ private:
     std::atomic<bool> m_failed{false};
     std::atomic<std::uint64_t> m_writtenSnapshot{0};
     QString m_error;
+    std::unique_ptr<PlaybackVolume::CFollower> m_volumeFollower;
 };

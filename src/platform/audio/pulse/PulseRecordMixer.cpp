@@ -1,5 +1,6 @@
 #include "platform/audio/pulse/PulseRecordMixer.h"
 
+#include "platform/audio/PlaybackVolume.h"
 #include "platform/audio/pulse/PulseConnection.h"
 #include "platform/audio/pulse/PulseLock.h"
 #include "platform/audio/pulse/PulseVolume.h"
@@ -10,6 +11,8 @@
 namespace
 {
 const QString kClientName = QStringLiteral("Sorvane mixer");
+constexpr const char* kPlaybackVolumeName = "sorvane-playback";
+constexpr const char* kPlaybackVolumeDescription = "Sorvane playback";
 
 struct DeviceEntry
 {
@@ -47,11 +50,6 @@ void OnSourceInfo(pa_context*, const pa_source_info* info, int endOfList, void* 
     CollectDevice(info, endOfList, userdata);
 }
 
-void OnSinkInfo(pa_context*, const pa_sink_info* info, int endOfList, void* userdata)
-{
-    CollectDevice(info, endOfList, userdata);
-}
-
 // All capture sources in the server's order; the caller holds the loop lock.
 bool ReadSources(CPulseConnection& connection, std::vector<DeviceEntry>& sources)
 {
@@ -61,23 +59,6 @@ bool ReadSources(CPulseConnection& connection, std::vector<DeviceEntry>& sources
         return false;
     }
     sources = std::move(state.entries);
-    return true;
-}
-
-// The default sink; the caller holds the loop lock.
-bool ReadDefaultSink(CPulseConnection& connection, DeviceEntry& sink)
-{
-    CPulseConnection::DefaultDevices devices;
-    if (!connection.ReadDefaultDevices(devices) || devices.sinkName.isEmpty()) {
-        return false;
-    }
-    DeviceListState state{&connection.Loop(), {}, false};
-    if (!connection.Await(pa_context_get_sink_info_by_name(connection.Context(), devices.sinkName.constData(),
-                                                           &OnSinkInfo, &state)) ||
-        !state.complete || state.entries.empty()) {
-        return false;
-    }
-    sink = state.entries.front();
     return true;
 }
 
@@ -175,30 +156,16 @@ bool CPulseRecordMixer::SetSourceLevel(int index, int level)
 
 bool CPulseRecordMixer::ReadOutputVolume(OutputVolume& volume)
 {
-    return WithConnection([&volume](CPulseConnection& connection) {
-        DeviceEntry sink;
-        if (!ReadDefaultSink(connection, sink)) {
-            return false;
-        }
-        volume = OutputVolume{QString::fromUtf8(sink.name), sink.description, kLevelMinimum, kLevelMaximum,
-                              PulseVolume::FirstChannelLevel(sink.volume)};
-        return true;
-    });
+    volume = OutputVolume{QLatin1String(kPlaybackVolumeName), QLatin1String(kPlaybackVolumeDescription), kLevelMinimum,
+                          kLevelMaximum, PlaybackVolume::Level()};
+    return true;
 }
 
 bool CPulseRecordMixer::SetOutputVolume(int level)
 {
-    return WithConnection([level](CPulseConnection& connection) {
-        DeviceEntry sink;
-        if (!ReadDefaultSink(connection, sink)) {
-            return false;
-        }
-        PulseVolume::SetFirstAndLastChannel(sink.volume, level);
-        return connection.RunSuccessOperation([&connection, &sink](auto callback, void* userdata) {
-            return pa_context_set_sink_volume_by_name(connection.Context(), sink.name.constData(), &sink.volume,
-                                                      callback, userdata);
-        });
-    });
+    // Each open playback stream sets its own sink input; later streams open at the level.
+    PlaybackVolume::SetLevel(level);
+    return true;
 }
 
 QStringList CPulseRecordMixer::CaptureDeviceNames()
