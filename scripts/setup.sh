@@ -14,8 +14,8 @@ packages=(
   lame mpg123 ffmpeg sox id3v2
   # private test sound server
   pulseaudio pulseaudio-utils
-  # headless GUI runs
-  xvfb
+  # headless GUI runs; real pointer input and a window manager for the list drag test
+  xvfb xdotool twm
   # a FAT image standing in for a portable player in the player transfer tests
   dosfstools fusefat
 )

@@ -212,6 +212,7 @@ void CDragDropListCtrl::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::RightButton) {
         m_pressRow = kNoRow;
+        SelectRowForContextMenu(indexAt(event->position().toPoint()).row());
         const MenuDefinition& menu = Menus::ListContextMenu();
         if (!menu.empty()) {
             ShowPopupMenu(menu.front(), event->globalPosition().toPoint(), CommandTarget());
@@ -226,9 +227,29 @@ void CDragDropListCtrl::mousePressEvent(QMouseEvent* event)
     m_pressPos = position;
 }
 
+void CDragDropListCtrl::SelectRowForContextMenu(int row)
+{
+    // The menu's commands act on the selection, so it must hold the row the user pointed at;
+    // a right click inside a selected block keeps the block.
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || item->isSelected()) {
+        return;
+    }
+    clearSelection();
+    item->setSelected(true);
+    setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+}
+
 void CDragDropListCtrl::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint globalPos = event->globalPosition().toPoint();
+    if (m_dragging && !(event->buttons() & Qt::LeftButton)) {
+        // The button went up where its release could not reach us (another program took the
+        // pointer): the drag ends without a drop rather than hang on.
+        CancelDrag();
+        event->accept();
+        return;
+    }
     if (m_dragging) {
         MoveDrag(globalPos);
         event->accept();
@@ -292,7 +313,10 @@ void CDragDropListCtrl::BeginDrag(int row, const QPoint& globalPos)
     m_dragImage->move(globalPos - kDragHotSpot);
     m_dragImage->show();
 
-    grabMouse();
+    // No grabMouse here: the press that began the drag already routes every move and the
+    // release to this list, wherever the pointer goes. A grab taken on top of it under X
+    // swallowed the rest of the drag, so the release never came: the row picture stayed on
+    // the screen and the grab held every click of the program.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     m_overrideCursor = true;
 }
@@ -343,7 +367,6 @@ void CDragDropListCtrl::EndDrag(const QPoint& globalPos)
 
 void CDragDropListCtrl::CancelDrag()
 {
-    releaseMouse();
     m_dragImage.reset();
     m_dragging = false;
     if (m_overrideCursor) {

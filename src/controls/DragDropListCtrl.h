@@ -75,6 +75,7 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
+    void SelectRowForContextMenu(int row);
     void BeginDrag(int row, const QPoint& globalPos);
     void MoveDrag(const QPoint& globalPos);
     void EndDrag(const QPoint& globalPos);
