@@ -17,6 +17,8 @@ constexpr int kOpen = 57601;
 constexpr int kSaveAs = 57604;
 constexpr int kLoadPlayerFiles = 32797;
 constexpr int kUpdatePlayerOrder = 32798;
+// Brings the user's recordings back after a player's files were loaded into the list.
+constexpr int kShowRecordings = 32800;
 constexpr int kRename = 32790;
 constexpr int kChangeBitrate = 32791;
 constexpr int kCutAndPlay = 32792;

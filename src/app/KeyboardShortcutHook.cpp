@@ -20,6 +20,14 @@ CKeyboardShortcutHook::~CKeyboardShortcutHook()
     }
 }
 
+namespace
+{
+bool IsFunctionKey(int key)
+{
+    return key >= Qt::Key_F1 && key <= Qt::Key_F35;
+}
+} // namespace
+
 int CKeyboardShortcutHook::CommandFor(int key, Qt::KeyboardModifiers modifiers)
 {
     const bool control = modifiers.testFlag(Qt::ControlModifier);
@@ -53,9 +61,10 @@ bool CKeyboardShortcutHook::eventFilter(QObject* watched, QEvent* event)
     if (command == 0) {
         return false;
     }
-    // F6 edits no text, so it pauses from anywhere in the main window, tag fields included.
-    const bool applies = command == CommandId::kPause ? QApplication::activeWindow() == m_mainWindow
-                                                      : KeyHook::ShortcutsApply(m_mainWindow);
+    // Function keys edit no text, so they act from anywhere in the main window, text fields
+    // included; the other keys keep their editing meaning there.
+    const bool applies =
+        IsFunctionKey(key->key()) ? KeyHook::FunctionKeysApply(m_mainWindow) : KeyHook::ShortcutsApply(m_mainWindow);
     if (!applies) {
         return false;
     }

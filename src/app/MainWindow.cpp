@@ -176,6 +176,9 @@ void CMainWindow::CreateControls()
     MenuItemQueries queries;
     queries.isChecked = [](int id) { return id == CommandId::kPlayLoop && CRecordSettings::Instance().PlayLoop(); };
     queries.isEnabled = [this](int id) {
+        if (id == CommandId::kShowRecordings) {
+            return m_list->ShowsPlayerFiles();
+        }
         return id != CommandId::kUpdatePlayerOrder || PlayerTransferCommands::CanUpdatePlayerOrder(*m_list);
     };
     // Joining needs something to join; every other item keeps the answer given above.
@@ -289,12 +292,18 @@ void CMainWindow::BuildDispatcher()
     Route({kTimeRecordSetup}, [this] { CTimeRecordSetupDialog::Run(this); });
     Route({kLoadPlayerFiles}, [this] { PlayerTransferCommands::LoadPlayerFiles(this, *m_list); });
     Route({kUpdatePlayerOrder}, [this] { PlayerTransferCommands::UpdatePlayerOrder(this, *m_list); });
+    Route({kShowRecordings}, [this] { m_list->ShowRecordings(); });
     Route({kMp3ToWav}, [this] {
         QStringList selected;
         m_list->SelectedPaths(selected);
         Mp3ToWavCommand::Run(this, selected);
     });
-    Route({kChangeBitrate}, [this, selectedPaths] { Mp3EditCommands::ChangeBitrate(this, selectedPaths()); });
+    Route({kChangeBitrate}, [this, selectedPaths] {
+        const QStringList paths = selectedPaths();
+        Mp3EditCommands::ChangeBitrate(this, paths);
+        // Re-encoded in place (also a part of them when the job was cancelled): new sizes.
+        m_list->RefreshFiles(paths);
+    });
     Route({kSplit}, [this, selectedPaths] { Mp3EditCommands::Split(this, selectedPaths()); });
     Route({kJoin}, [this, selectedPaths] { Mp3EditCommands::Join(this, selectedPaths()); });
     Route({kWavToMp3}, [this] { WavToMp3Command::Run(this); });
@@ -353,12 +362,15 @@ void CMainWindow::keyPressEvent(QKeyEvent* event)
 void CMainWindow::ConnectController()
 {
     CRecordingController* controller = m_controller.get();
+    // Every start, whether by the user, the schedule or a long silence, records from the source
+    // the panel shows checked, whatever changed the sound system's default meanwhile.
+    connect(controller, &CRecordingController::recordingStarting, this, &CMainWindow::ReapplyRecordSource);
     connect(controller, &CRecordingController::recordingStarted, this, &CMainWindow::OnRecordingStarted);
     connect(controller, &CRecordingController::recordingStopped, this, &CMainWindow::OnRecordingStopped);
     connect(controller, &CRecordingController::pausedChanged, this, &CMainWindow::OnPausedChanged);
     connect(controller, &CRecordingController::elapsedTextChanged, this, &CMainWindow::OnElapsedTextChanged);
     connect(controller, &CRecordingController::waveformChanged, this, [this] { update(WaveformRect()); });
-    connect(controller, &CRecordingController::recordingFiled, m_list, &CRecordingsList::AddFile);
+    connect(controller, &CRecordingController::recordingFiled, m_list, &CRecordingsList::AddRecording);
     connect(controller, &CRecordingController::scheduledStartDue, this, [this] { m_recordButton->SetHeldDown(true); });
     connect(controller, &CRecordingController::messageToShow, this,
             [this](const QString& text) { DialogSeams::ShowMessage(this, text, QMessageBox::Warning); });
@@ -371,8 +383,6 @@ void CMainWindow::ConnectController()
 
 void CMainWindow::RecordFromButton()
 {
-    // Capture records from the source the panel shows checked, whatever changed it meanwhile.
-    ReapplyRecordSource();
     m_controller->Record();
     // A start that found no free name leaves nothing running; the button must not say otherwise.
     m_recordButton->SetHeldDown(m_controller->IsRecording());
@@ -394,11 +404,13 @@ void CMainWindow::TogglePause()
 void CMainWindow::StopRecording()
 {
     m_controller->Stop();
-    setWindowTitle(QLatin1String(kTitle));
 }
 
 void CMainWindow::OnRecordingStarted()
 {
+    // Also for the schedule's starts and the continuation files of long silences, which no
+    // click pressed the button for.
+    m_recordButton->SetHeldDown(true);
     m_recordButton->setEnabled(false);
     m_pauseButton->setEnabled(true);
     if (!m_controller->StartFailureText().isEmpty()) {
@@ -427,6 +439,9 @@ void CMainWindow::ReportStartFailure()
 
 void CMainWindow::OnRecordingStopped()
 {
+    // However the recording ended (Stop, a long silence, the schedule, a failure), the title no
+    // longer counts its time.
+    setWindowTitle(QLatin1String(kTitle));
     m_recordButton->SetHeldDown(false);
     m_recordButton->setEnabled(true);
     m_pauseButton->setEnabled(false);
@@ -444,9 +459,9 @@ void CMainWindow::OnPausedChanged(bool paused)
 void CMainWindow::OnElapsedTextChanged(const QString& text)
 {
     m_elapsedLabel->SetText(text);
-    if (isMinimized()) {
-        setWindowTitle(text);
-    }
+    // The taskbar shows the time while the window is folded away; a restored window has its
+    // own label again.
+    setWindowTitle(isMinimized() ? text : QLatin1String(kTitle));
 }
 
 // --- panels and tools

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QSet>
+#include <QSignalBlocker>
 
 namespace
 {
@@ -112,6 +113,16 @@ void CRecordingsList::ApplyTimes(const CRecordingTimeReader::TimeBatch& batch)
     for (const auto& [path, time] : batch) {
         times.insert(path, time);
     }
+    // Recordings kept aside while a player's files show get their times as well.
+    if (m_keptRecordings) {
+        for (QStringList& row : m_keptRecordings->rows) {
+            const auto time =
+                times.constFind(RecordingRows::JoinPath(row.value(kFolderColumn), row.value(kNameColumn)));
+            if (row.value(kTimeColumn).isEmpty() && time != times.constEnd() && row.size() > kTimeColumn) {
+                row[kTimeColumn] = *time;
+            }
+        }
+    }
     // Rows may have moved, been renamed or removed meanwhile: match them by their path.
     for (int row = 0; row < RowCount(); ++row) {
         if (!Text(row, kTimeColumn).isEmpty()) {
@@ -124,11 +135,93 @@ void CRecordingsList::ApplyTimes(const CRecordingTimeReader::TimeBatch& batch)
     }
 }
 
+void CRecordingsList::RefreshFiles(const QStringList& paths)
+{
+    const QSet<QString> changed(paths.cbegin(), paths.cend());
+    for (int row = 0; row < RowCount(); ++row) {
+        const QString path = PathOfRow(row);
+        if (!changed.contains(path)) {
+            continue;
+        }
+        // A file that can no longer be read keeps the row as it was.
+        if (const std::optional<RecordingRow> recording = RecordingRows::Read(path)) {
+            SetText(row, kSizeColumn, recording->sizeText);
+            SetText(row, kTimeColumn, recording->timeText);
+        }
+    }
+}
+
 void CRecordingsList::SaveToSettings(CRecordSettings& settings) const
 {
     QStringList paths;
-    AllPaths(paths);
+    if (m_keptRecordings) {
+        for (const QStringList& row : m_keptRecordings->rows) {
+            paths.append(RecordingRows::JoinPath(row.value(kFolderColumn), row.value(kNameColumn)));
+        }
+    } else {
+        AllPaths(paths);
+    }
     settings.SetRecordings(paths);
+}
+
+void CRecordingsList::BeginPlayerFiles()
+{
+    if (!m_keptRecordings) {
+        KeptRecordings kept;
+        for (int row = 0; row < RowCount(); ++row) {
+            kept.rows.append(RowTexts(row));
+        }
+        kept.selectedRows = SelectedRows();
+        m_keptRecordings = std::move(kept);
+    }
+    RemoveAllRows();
+}
+
+void CRecordingsList::ShowRecordings()
+{
+    if (!m_keptRecordings) {
+        return;
+    }
+    const KeptRecordings kept = std::move(*m_keptRecordings);
+    m_keptRecordings.reset();
+    {
+        // One notification for the whole change, after the selection is back.
+        const QSignalBlocker quiet(this);
+        RemoveAllRows();
+        for (const QStringList& row : kept.rows) {
+            AppendRow(row);
+        }
+        for (const int row : kept.selectedRows) {
+            SetRowSelected(row, true);
+        }
+    }
+    viewport()->update();
+    NotifySelectedPath();
+}
+
+void CRecordingsList::AddRecording(const QString& path)
+{
+    if (!m_keptRecordings) {
+        AddFile(path);
+        return;
+    }
+    const std::optional<RecordingRow> recording = RecordingRows::Read(path);
+    if (!recording) {
+        return;
+    }
+    // As AddFile does: a path listed before moves to the end.
+    QList<QStringList>& rows = m_keptRecordings->rows;
+    std::vector<int>& selected = m_keptRecordings->selectedRows;
+    for (int row = int(rows.size()) - 1; row >= 0; --row) {
+        if (rows[row].value(kNameColumn) == recording->name && rows[row].value(kFolderColumn) == recording->folder) {
+            rows.removeAt(row);
+            std::erase(selected, row);
+            for (int& later : selected) {
+                later -= later > row ? 1 : 0;
+            }
+        }
+    }
+    rows.append(recording->Texts());
 }
 
 QString CRecordingsList::PathOfRow(int row) const

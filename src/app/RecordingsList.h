@@ -3,8 +3,11 @@
 #include "app/RecordingTimeReader.h"
 #include "controls/DragDropListCtrl.h"
 
+#include <QList>
 #include <QStringList>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class CRecordSettings;
 namespace RecordingFiles
@@ -37,8 +40,22 @@ public:
     void FillFromSettings(const CRecordSettings& settings);
     // True while some row's playing time is still being read after the start-up fill.
     bool TimesPending() const;
-    // Exit: the settings' recordings become the rows' paths, top to bottom.
+    // Reads the size and playing time of the listed files again after they were rewritten.
+    void RefreshFiles(const QStringList& paths);
+    // Exit: the settings' recordings become the recordings' paths, top to bottom (while a
+    // player's files are shown, the recordings kept aside, never the player's files).
     void SaveToSettings(CRecordSettings& settings) const;
+
+    // A portable player's files take the list's place: the recordings, with their order and
+    // selection, are kept aside (once: a second player keeps the first keeping) and the rows
+    // are emptied for the player's files.
+    void BeginPlayerFiles();
+    // True while a player's files stand in for the recordings.
+    bool ShowsPlayerFiles() const { return m_keptRecordings.has_value(); }
+    // The recordings come back exactly as they were kept, plus what was recorded meanwhile.
+    void ShowRecordings();
+    // A finished recording: listed, or kept with the recordings while a player's files show.
+    void AddRecording(const QString& path);
 
     QString PathOfRow(int row) const;
     // The first selected row's full path, or "" when nothing is selected.
@@ -84,5 +101,12 @@ private:
     void NotifySelectedPath();
     void ApplyTimes(const CRecordingTimeReader::TimeBatch& batch);
 
+    struct KeptRecordings
+    {
+        QList<QStringList> rows;
+        std::vector<int> selectedRows;
+    };
+
     std::unique_ptr<CRecordingTimeReader> m_timeReader;
+    std::optional<KeptRecordings> m_keptRecordings;
 };

@@ -12,6 +12,23 @@
 namespace
 {
 const QString kLoadCaption = QStringLiteral("Load Mp3 Player files,Please wait...");
+const QString kReplaceListQuestion =
+    QStringLiteral("The player's files will take the place of your recordings in the list.\n\n"
+                   "Your recordings list is kept: \"Show My Recordings\" in the File menu brings it back.");
+
+// Whether the user's recordings may make room for a player's files.
+bool MayReplaceRecordings(QWidget* owner, const CRecordingsList& list)
+{
+    if (list.ShowsPlayerFiles() || list.RowCount() == 0) {
+        return true;
+    }
+    DialogSeams::MessageRequest question;
+    question.text = kReplaceListQuestion;
+    question.icon = QMessageBox::Question;
+    question.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    question.defaultButton = QMessageBox::Ok;
+    return DialogSeams::ShowMessage(owner, question) == QMessageBox::Ok;
+}
 
 // The progress window's steps let events through, so a second run could start inside the first.
 bool& Busy()
@@ -51,10 +68,13 @@ void LoadPlayerFiles(QWidget* owner, CRecordingsList& list)
         return;
     QStringList files;
     PlayerTransfer::FindMp3Files(drive, files);
+    // A player without MP3 files leaves the list as it is, and asks nothing.
+    if (!files.isEmpty() && !MayReplaceRecordings(owner, list))
+        return;
     CPlayerProgressWindow::OpenProgress(owner, kLoadCaption);
     CPlayerProgressWindow::SetProgressRange(int(files.size()));
     if (!files.isEmpty())
-        list.DeleteAllItems();
+        list.BeginPlayerFiles();
     for (qsizetype i = 0; i < files.size(); ++i) {
         list.AddFile(files[i]);
         CPlayerProgressWindow::StepProgress(int(i));

@@ -6,7 +6,8 @@ class QWidget;
 // The main window's two player commands over its recordings list.
 namespace PlayerTransferCommands
 {
-// "Load MP3 Player Files": the chosen player's MP3 files replace the list's rows.
+// "Load MP3 Player Files": the chosen player's MP3 files take the place of the list's rows,
+// after the user agreed; the recordings are kept aside until "Show My Recordings".
 void LoadPlayerFiles(QWidget* owner, CRecordingsList& list);
 // "Update MP3 Player Files order": the player's directory entries follow the list's order.
 void UpdatePlayerOrder(QWidget* owner, CRecordingsList& list);

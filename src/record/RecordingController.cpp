@@ -176,6 +176,7 @@ void CRecordingController::StartRecording()
     if (m_recorder) {
         return;
     }
+    emit recordingStarting();
     const CRecordSettings& settings = CRecordSettings::Instance();
     m_format = settings.Format();
     const QDateTime now = m_clock();

@@ -97,6 +97,8 @@ public:
     void CheckSchedule(const QDateTime& now);
 
 signals:
+    // A recording is about to start: by Record, the schedule or a continuation file.
+    void recordingStarting();
     void recordingStarted(const QString& recordingPath);
     void recordingStopped();
     void pausedChanged(bool paused);

@@ -93,9 +93,10 @@ TEST_F(KeyboardShortcutTest, TextFieldsKeepTheirEditingKeys)
     EXPECT_EQ(window.edit->text(), QString());
     EXPECT_TRUE(window.commands.empty());
 
-    // F6 edits no text, so it pauses from a text field too.
+    // Function keys edit no text, so they act from a text field too.
     QTest::keyClick(window.edit, Qt::Key_F6);
-    EXPECT_EQ(window.commands, std::vector<int>{CommandId::kPause});
+    QTest::keyClick(window.edit, Qt::Key_F1);
+    EXPECT_EQ(window.commands, (std::vector<int>{CommandId::kPause, CommandId::kHelp}));
 }
 
 TEST_F(KeyboardShortcutTest, NothingActsWhileAnotherWindowIsActive)
@@ -117,10 +118,13 @@ TEST_F(KeyboardShortcutTest, HookLibraryDeliversRecordAndStopUntilFreed)
     SetKeyHook(&window);
     QTest::keyClick(window.button, Qt::Key_F5);
     QTest::keyClick(window.button, Qt::Key_F7);
+    // From a text field too: a function key types nothing.
     window.edit->setFocus();
     QTest::keyClick(window.edit, Qt::Key_F5);
+    EXPECT_EQ(window.edit->text(), QStringLiteral("some words"));
     FreeKeyHook();
     window.button->setFocus();
     QTest::keyClick(window.button, Qt::Key_F7);
-    EXPECT_EQ(window.commands, (std::vector<int>{KeyHook::kRecordCommand, KeyHook::kStopCommand}));
+    EXPECT_EQ(window.commands,
+              (std::vector<int>{KeyHook::kRecordCommand, KeyHook::kStopCommand, KeyHook::kRecordCommand}));
 }

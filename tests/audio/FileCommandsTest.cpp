@@ -351,5 +351,6 @@ TEST_F(FileCommandsTest, LoadPlayerFilesReplacesTheListWithThePlayersMp3Files)
     list.AllPaths(rows);
     rows.sort();
     EXPECT_EQ(rows, (QStringList{first, second}));
-    EXPECT_TRUE(m_shown.isEmpty()) << Shown().toStdString();
+    // The list held a recording, so the user was asked before it made room.
+    EXPECT_EQ(m_shown.size(), 1) << Shown().toStdString();
 }

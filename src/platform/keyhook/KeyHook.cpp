@@ -54,6 +54,11 @@ bool IsTextField(const QWidget* widget)
     return false;
 }
 
+bool FunctionKeysApply(const QWidget* window)
+{
+    return window && QApplication::activeWindow() == window;
+}
+
 bool ShortcutsApply(const QWidget* window)
 {
     if (!window || QApplication::activeWindow() != window) {

@@ -34,7 +34,7 @@ bool CKeyHookFilter::eventFilter(QObject* watched, QEvent* event)
     } else if (key->key() == Qt::Key_F7) {
         command = KeyHook::kStopCommand;
     }
-    if (command == 0 || !KeyHook::ShortcutsApply(m_window)) {
+    if (command == 0 || !KeyHook::FunctionKeysApply(m_window)) {
         return false;
     }
     CAppEvent::Send(m_window, AppEventType::kCommand, command);
