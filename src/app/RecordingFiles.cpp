@@ -2,6 +2,9 @@
 
 #include "app/RecordingRow.h"
 #include "app/ReplacementFile.h"
+#include "platform/NoReplaceRename.h"
+#include "platform/Trash.h"
+#include "platform/Volumes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,30 +25,6 @@ int LastErrorOr(int fallback)
     return errno != 0 ? errno : fallback;
 }
 
-bool Exists(const QByteArray& nativePath)
-{
-    struct stat info
-    {
-    };
-    return ::lstat(nativePath.constData(), &info) == 0;
-}
-
-// rename() that fails with EEXIST instead of replacing an existing target.
-int RenameNoReplace(const QByteArray& from, const QByteArray& to)
-{
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
-    }
-    // A file system without the flag: check, then rename (the window between them is tiny).
-    if (Exists(to)) {
-        return EEXIST;
-    }
-    return std::rename(from.constData(), to.constData()) == 0 ? 0 : LastErrorOr(EIO);
-}
-
 bool IsPlainName(const QString& name)
 {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") &&
@@ -55,6 +34,12 @@ bool IsPlainName(const QString& name)
 
 namespace RecordingFiles
 {
+bool IsDeletedForGood(const QString& path)
+{
+    // A player's trash would keep the space the user deletes files to free.
+    return Volumes::IsOnRemovableVolume(path);
+}
+
 FileResult Discard(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -68,14 +53,15 @@ FileResult Discard(const QString& path)
     if (S_ISDIR(info.st_mode)) {
         return FileResult::Failure(EISDIR, path);
     }
-    if (QFile::moveToTrash(path)) {
+    if (IsDeletedForGood(path)) {
+        errno = 0;
+        if (::unlink(native.constData()) != 0) {
+            return FileResult::Failure(LastErrorOr(EIO), path);
+        }
         return FileResult::Success();
     }
-    errno = 0;
-    if (::unlink(native.constData()) != 0) {
-        return FileResult::Failure(LastErrorOr(EIO), path);
-    }
-    return FileResult::Success();
+    const CTrash::Result trashed = CTrash::MoveToTrash(path);
+    return trashed.ok ? FileResult::Success() : FileResult::Failure(trashed.error, path);
 }
 
 FileResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName)
@@ -89,7 +75,7 @@ FileResult RenameInFolder(const QString& folder, const QString& oldName, const Q
         return FileResult::Success();
     }
     errno = 0;
-    const int error = RenameNoReplace(QFile::encodeName(from), QFile::encodeName(to));
+    const int error = NoReplaceRename::Rename(QFile::encodeName(from), QFile::encodeName(to));
     return error == 0 ? FileResult::Success() : FileResult::Failure(error, from);
 }
 

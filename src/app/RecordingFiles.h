@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The file side of the recordings list's commands: deleting (to the trash where the volume has
-// one), renaming inside a folder, copying over a target, and the standard file-error messages.
+// The file side of the recordings list's commands: deleting (to the desktop's trash, or for good
+// on a removable volume), renaming inside a folder, copying over a target, and the standard file-error messages.
 namespace RecordingFiles
 {
 struct FileResult
@@ -16,7 +16,10 @@ struct FileResult
     static FileResult Failure(int error, const QString& path) { return {false, error, path}; }
 };
 
-// Moves the file to the trash of its volume; where there is none, deletes it.
+// True for files that deleting removes for good rather than moving to the trash: those on a
+// removable volume (a player), whose space the user wants back.
+bool IsDeletedForGood(const QString& path);
+// Moves the file to the trash of its volume, or deletes it when IsDeletedForGood.
 FileResult Discard(const QString& path);
 // Renames folder/oldName to folder/newName. Never replaces another file, and a name that would
 // reach outside the folder ("a/b", "..") is refused.

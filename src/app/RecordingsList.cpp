@@ -23,6 +23,9 @@ constexpr const char* kMp3Filter = "mp3 File (*.mp3)";
 constexpr const char* kOpenCaption = "Open";
 constexpr const char* kSaveAsCaption = "Save As";
 constexpr const char* kReplaceQuestion = "%1 already exists.\nDo you want to replace it?";
+constexpr const char* kDeleteForGoodQuestion =
+    "These files are on a removable drive and will be deleted for good, not moved to the trash:\n%1\n\n"
+    "Delete them?";
 } // namespace
 
 CRecordingsList::CRecordingsList(QWidget* parent)
@@ -334,8 +337,32 @@ void CRecordingsList::DeleteSelectedItems()
     }
 }
 
+bool CRecordingsList::ConfirmDeletingForGood(const QStringList& paths)
+{
+    QStringList forGood;
+    for (const QString& path : paths) {
+        if (RecordingFiles::IsDeletedForGood(path)) {
+            forGood << path;
+        }
+    }
+    if (forGood.isEmpty()) {
+        return true;
+    }
+    DialogSeams::MessageRequest request;
+    request.text = QString::fromLatin1(kDeleteForGoodQuestion).arg(forGood.join(QLatin1Char('\n')));
+    request.icon = QMessageBox::Question;
+    request.buttons = QMessageBox::Yes | QMessageBox::No;
+    request.defaultButton = QMessageBox::No;
+    return DialogSeams::ShowMessage(window(), request) == QMessageBox::Yes;
+}
+
 bool CRecordingsList::DeleteSelectedFiles()
 {
+    QStringList paths;
+    SelectedPaths(paths);
+    if (!ConfirmDeletingForGood(paths)) {
+        return false;
+    }
     for (int row = FirstSelectedRow(); row != kNoRow; row = FirstSelectedRow()) {
         const RecordingFiles::FileResult result = RecordingFiles::Discard(PathOfRow(row));
         if (!result.ok) {
@@ -354,6 +381,11 @@ void CRecordingsList::DeleteAllItems()
 
 bool CRecordingsList::DeleteAllFiles()
 {
+    QStringList paths;
+    AllPaths(paths);
+    if (!ConfirmDeletingForGood(paths)) {
+        return false;
+    }
     // Row by row, so a failure leaves exactly the rows whose files are still there.
     while (RowCount() > 0) {
         const RecordingFiles::FileResult result = RecordingFiles::Discard(PathOfRow(0));

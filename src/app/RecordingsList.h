@@ -76,8 +76,10 @@ public:
 
     void SelectAllRows();
     void DeleteSelectedItems();
-    // Each stops at the first file that cannot be removed, reports it and keeps its row and
-    // every row not yet reached; false then.
+    // Files go to the desktop's trash; those on a removable volume are deleted for good after
+    // one question that names them (a No leaves every file and row). Each stops at the first
+    // file that cannot be removed, reports it and keeps its row and every row not yet reached;
+    // false then.
     bool DeleteSelectedFiles();
     void DeleteAllItems();
     bool DeleteAllFiles();
@@ -97,6 +99,9 @@ protected:
 
 private:
     bool RenameRow(int row, const QString& newName);
+    // Asks once before files of removable volumes among paths are deleted for good; true when
+    // there are none or the user agreed.
+    bool ConfirmDeletingForGood(const QStringList& paths);
     void ReportFileError(const RecordingFiles::FileResult& result);
     void NotifySelectedPath();
     void ApplyTimes(const CRecordingTimeReader::TimeBatch& batch);

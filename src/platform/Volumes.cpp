@@ -202,6 +202,27 @@ DriveType TypeOf(const MountPoint& mount)
     return DriveType::Fixed;
 }
 
+const MountPoint* MountOf(const QList<MountPoint>& mounts, const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    const QString absolute = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    const MountPoint* best = nullptr;
+    for (const MountPoint& mount : mounts) {
+        const QString root = QDir::cleanPath(mount.rootPath);
+        if (IsInside(absolute, root) && (!best || root.size() > QDir::cleanPath(best->rootPath).size()))
+            best = &mount;
+    }
+    return best;
+}
+
+bool IsOnRemovableVolume(const QString& path)
+{
+    const QList<MountPoint> mounts = MountPoints();
+    const MountPoint* mount = MountOf(mounts, path);
+    return mount && TypeOf(*mount) == DriveType::Removable;
+}
+
 QList<Drive> Drives(const QList<MountPoint>& mounts)
 {
     const QString top(kSeparator);

@@ -79,6 +79,10 @@ QList<MountPoint> ParseRoots(const QString& text);
 // "/" first, then the home folder, then the other mounts by path; each root once.
 QList<Drive> Drives(const QList<MountPoint>& mounts);
 DriveType TypeOf(const MountPoint& mount);
+// The mount that holds path (the one with the longest root above it), or none.
+const MountPoint* MountOf(const QList<MountPoint>& mounts, const QString& path);
+// True when path lies on a removable volume (a player, a memory card) of MountPoints().
+bool IsOnRemovableVolume(const QString& path);
 bool IsNetworkFileSystem(const QString& fileSystemType);
 
 // The servers of the mounted network file systems, by name, as network containers.

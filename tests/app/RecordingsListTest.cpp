@@ -319,6 +319,51 @@ TEST_F(RecordingsListTest, DeletingFilesStopsAtAnUndeletableFileAndKeepsTheRowsN
     EXPECT_EQ(Paths(), QStringList({locked, last}));
     EXPECT_TRUE(QFileInfo::exists(last));
 
-    // The deleted file went to the trash, from where it can be brought back.
-    EXPECT_FALSE(QDir(m_root.path() + "/share/Trash/files").entryList({"first*.mp3"}).isEmpty());
+    // The deleted file went to the desktop's trash, with the note a file manager restores it by.
+    EXPECT_EQ(QDir(m_root.path() + "/share/Trash/files").entryList(QDir::Files), QStringList{"first.mp3"});
+    QFile info(m_root.path() + "/share/Trash/info/first.mp3.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    const QByteArray note = info.readAll();
+    EXPECT_TRUE(note.startsWith("[Trash Info]\n")) << note.toStdString();
+    EXPECT_TRUE(note.contains("\nPath=" + QFile::encodeName(first).toPercentEncoding("/") + "\n"))
+        << note.toStdString();
+}
+
+TEST_F(RecordingsListTest, FilesOnARemovableDriveAreDeletedForGoodAfterOneQuestionThatNamesThem)
+{
+    QDir(Folder()).mkdir("player");
+    QDir(Folder()).mkdir("disk");
+    AppTestHelpers::ScopedEnvironment roots("SORVANE_VOLUME_ROOTS",
+                                            Folder() + "/player=removable;" + Folder() + "/disk=fixed");
+    const QStringList onPlayer{MakeMp3("player/one.mp3"), MakeMp3("player/two.mp3")};
+    const QString onDisk = MakeMp3("disk/kept.mp3");
+    for (const QString& path : onPlayer + QStringList{onDisk})
+        m_list->AddFile(path);
+
+    QStringList questions;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    DialogSeams::CScopedHandlers seams([&](QWidget*, const DialogSeams::MessageRequest& request) {
+        questions << request.text;
+        return (request.buttons & QMessageBox::Yes) ? answer : QMessageBox::Ok;
+    });
+
+    // No: nothing is deleted, nothing leaves the list.
+    m_list->HandleCommand(CommandId::kSelectAll);
+    m_list->HandleCommand(CommandId::kDeleteSelectedFiles);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(onPlayer[0]) && questions[0].contains(onPlayer[1])) << questions[0].toStdString();
+    EXPECT_FALSE(questions[0].contains(onDisk)) << "a file of a fixed disk goes to the trash without asking";
+    EXPECT_EQ(Paths().size(), 3);
+    for (const QString& path : onPlayer + QStringList{onDisk})
+        EXPECT_TRUE(QFileInfo::exists(path));
+
+    // Yes: the player's files are gone for good, the disk's file is in the trash.
+    answer = QMessageBox::Yes;
+    m_list->HandleCommand(CommandId::kDeleteAllFiles);
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(Paths(), QStringList{});
+    for (const QString& path : onPlayer + QStringList{onDisk})
+        EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(QDir(m_root.path() + "/share/Trash/files").entryList(QDir::Files), QStringList{"kept.mp3"});
+    EXPECT_TRUE(QDir(Folder() + "/player").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
 }
