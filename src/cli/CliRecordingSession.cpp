@@ -115,10 +115,8 @@ bool CCliRecordingSession::SelectSource(const std::optional<QString>& sourceName
             PrintError(QStringLiteral("no capture source \"%1\"; there are: %2").arg(*sourceName, known.join(", ")));
             return false;
         }
-        if (!mixer->SelectSource(index)) {
-            PrintError(QStringLiteral("cannot select the capture source \"%1\"").arg(*sourceName));
-            return false;
-        }
+        // Only this session records from it: the desktop's choice of source stays as it is.
+        m_controller.SetCaptureSourceName(sources[std::size_t(index)].name);
     }
     if (index < 0 || std::size_t(index) >= sources.size()) {
         index = 0;

@@ -3,6 +3,7 @@
 #include "app/RecordSettings.h"
 #include "cli/CliArguments.h"
 #include "cli/CliRecordingSession.h"
+#include "record/RecordingNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,6 +40,13 @@ int CRecordCommand::Run(const QStringList& arguments)
     const std::optional<QString> file = args.Value(QStringLiteral("file"));
     if (file && file->isEmpty()) {
         return UsageError(QStringLiteral("--file needs a name"));
+    }
+    if (file) {
+        // Refused before anything records: such a name could only fail at the end or land
+        // outside the save directory.
+        if (const QString problem = RecordingNames::RecordFileTextProblem(*file); !problem.isEmpty()) {
+            return UsageError(QStringLiteral("--file: %1").arg(problem));
+        }
     }
     if (const auto folder = args.Value(QStringLiteral("folder"))) {
         // For this run only: the stored save directory stays as the user set it.

@@ -41,10 +41,6 @@ int CScheduleCommand::Run(const QStringList& arguments)
         return kExitFailure;
     }
     CRecordingController& controller = session.Controller();
-    // Unattended, nobody renames between windows: each recording gets its own start time's
-    // name rather than replacing the one before under the name left in the "Record File" text.
-    QObject::connect(&controller, &CRecordingController::scheduledStartDue, &controller,
-                     [&controller] { controller.SetRecordFileText(QString()); });
 
     for (const ScheduleEntry& entry : entries) {
         Print(QStringLiteral("daily: %1 - %2").arg(TimeOfDay(entry.start), TimeOfDay(entry.end)));

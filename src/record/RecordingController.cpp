@@ -15,11 +15,11 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace
 {
 constexpr int kMaxOutputPathAttempts = 100;
-constexpr qint64 kEmptyRecordingBytes = 1;
 constexpr std::uint64_t kMillisecondsPerSecond = 1000;
 constexpr std::uint64_t kBytesPerSample16 = 2;
 constexpr const char* kSameNameSeparator = "-";
@@ -55,7 +55,7 @@ CRecordingController::CRecordingController(QObject* parent)
 CRecordingController::~CRecordingController()
 {
     m_scheduleTimer.stop();
-    StopRecording(false);
+    StopRecording(false, false);
 }
 
 void CRecordingController::SetFiledCallback(FiledCallback callback)
@@ -77,15 +77,10 @@ QString CRecordingController::OutputFolder() const
     return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
-RecordingFiler::FilingRules CRecordingController::RulesFor(std::uint32_t samplesPerSec) const
+RecordingFiler::FilingRules CRecordingController::Rules() const
 {
-    const CRecordSettings& settings = CRecordSettings::Instance();
     RecordingFiler::FilingRules rules;
-    rules.saveDirectory = settings.SaveDirectory();
-    // An empty recording (nothing ever arrived) is never filed: it would only take the place
-    // of an earlier file of the same name.
-    rules.shortRecordingBytes =
-        std::max<qint64>(settings.SilenceDetectorEnabled() ? qint64(samplesPerSec) : 0, kEmptyRecordingBytes);
+    rules.trashShortRecordings = CRecordSettings::Instance().SilenceDetectorEnabled();
     return rules;
 }
 
@@ -103,7 +98,7 @@ void CRecordingController::FileOrphan(std::unique_ptr<CRecordingSidecar> orphan)
 {
     const QString recordedPath = orphan->RecordedPath();
     const QString destination = RecordingNames::DestinationPath(recordedPath, orphan->RecordFileText());
-    const auto result = RecordingFiler::FileRecording(recordedPath, destination, RulesFor(orphan->SamplesPerSec()));
+    const auto result = RecordingFiler::FileRecording(recordedPath, destination, Rules());
     HandleFilingResult(result, orphan.get(), recordedPath, true);
 }
 
@@ -129,7 +124,7 @@ void CRecordingController::HandleFilingResult(const RecordingFiler::FilingResult
             m_filedCallback(result.path);
         }
         emit recordingFiled(result.path);
-    } else if (result.outcome == FilingOutcome::DiscardedAsTooShort && !result.path.isEmpty()) {
+    } else if (result.outcome == FilingOutcome::TrashedAsTooShort) {
         emit messageToShow(result.reason);
     }
 }
@@ -192,6 +187,7 @@ void CRecordingController::StartRecording()
     m_outputPath = outputPath;
     m_sidecar = std::move(sidecar);
     m_recorder = std::make_unique<CWaveRecorder>();
+    m_recorder->SetSourceName(m_captureSourceName);
     m_monitor = std::make_unique<CRecordingMonitor>(this, m_format, m_recorder.get());
     ApplyCaptureLimit();
     m_recorder->SetMonitor(m_monitor.get());
@@ -214,6 +210,7 @@ void CRecordingController::StartRecording()
     const QString text = RecordingNames::RecordFileTextAtStart(m_recordFileText, m_outputPath);
     if (text != m_recordFileText) {
         m_recordFileText = text;
+        m_recordFileTextGenerated = true;
         emit recordFileTextChanged(m_recordFileText);
     }
     if (m_sidecar) {
@@ -261,10 +258,10 @@ QString CRecordingController::PauseCaption() const
 
 void CRecordingController::Stop()
 {
-    StopRecording(true);
+    StopRecording(true, false);
 }
 
-void CRecordingController::StopRecording(bool notify)
+void CRecordingController::StopRecording(bool notify, bool continuing)
 {
     if (!m_recorder) {
         return;
@@ -303,6 +300,15 @@ void CRecordingController::StopRecording(bool notify)
         FileFinishedRecording(recordedPath, notify);
     }
 
+    if (m_recordFileTextGenerated && !continuing) {
+        // The name was made for that recording alone; the next one gets a name of its own time.
+        m_recordFileTextGenerated = false;
+        m_recordFileText.clear();
+        if (notify) {
+            emit recordFileTextChanged(m_recordFileText);
+        }
+    }
+
     if (notify) {
         if (!failureText.isEmpty()) {
             emit messageToShow(CaptureFailedText(failureText));
@@ -331,7 +337,7 @@ void CRecordingController::FileFinishedRecording(const QString& recordedPath, bo
 {
     const std::unique_ptr<CRecordingSidecar> sidecar = std::move(m_sidecar);
     const QString destination = RecordingNames::DestinationPath(recordedPath, m_recordFileText);
-    const auto result = RecordingFiler::FileRecording(recordedPath, destination, RulesFor(m_format.samplesPerSec));
+    const auto result = RecordingFiler::FileRecording(recordedPath, destination, Rules());
     HandleFilingResult(result, sidecar.get(), recordedPath, notify);
 }
 
@@ -341,7 +347,7 @@ void CRecordingController::ContinueInNewFile()
     if (!m_recorder) {
         return;
     }
-    StopRecording(true);
+    StopRecording(true, true);
     m_recordFileText = RecordingNames::ContinuationText(m_recordFileText, m_newFileCounter);
     emit recordFileTextChanged(m_recordFileText);
     ++m_newFileCounter;
@@ -354,6 +360,7 @@ void CRecordingController::SetRecordFileText(const QString& text)
         return;
     }
     m_recordFileText = text;
+    m_recordFileTextGenerated = false;
     if (m_sidecar) {
         m_sidecar->UpdateRecordFileText(text);
     }
@@ -405,7 +412,7 @@ void CRecordingController::OnCaptureFailed()
     if (!m_recorder) {
         return;
     }
-    StopRecording(true);
+    StopRecording(true, false);
 }
 
 void CRecordingController::DropMonitorEvents()
@@ -446,8 +453,12 @@ bool CRecordingController::event(QEvent* event)
 void CRecordingController::SetScheduleActive(bool active)
 {
     if (active) {
+        if (!m_scheduleTimer.isActive()) {
+            m_scheduleCatchUpPending = true;
+        }
         m_scheduleTimer.start();
     } else {
+        m_scheduleCatchUpPending = false;
         m_scheduleTimer.stop();
     }
 }
@@ -501,7 +512,13 @@ void CRecordingController::StartScheduled(int entry, const QDateTime& now)
 
 void CRecordingController::CheckSchedule(const QDateTime& now)
 {
-    const int startingEntry = StartingEntry(now);
+    const bool catchUp = std::exchange(m_scheduleCatchUpPending, false);
+    int startingEntry = StartingEntry(now);
+    if (startingEntry < 0 && catchUp && !m_recorder) {
+        // Only on the first check: a recording the user stops inside a window stays stopped.
+        startingEntry =
+            ScheduleCheck::RunningWindow(CRecordSettings::Instance().Schedule(), now, QTimeZone::systemTimeZone());
+    }
     if (ScheduledEndDue(now)) {
         Stop();
         // A window that begins as another ends gets a fresh recording of its own.

@@ -88,9 +88,14 @@ public:
     // included (paused time counts, as in the elapsed time); the files hold nothing past it.
     // 0 lifts the limit. Takes effect from the next Record.
     void SetCaptureLimit(std::uint64_t milliseconds) { m_captureLimitMs = milliseconds; }
+    // Records from the capture source of this name (the sound system's name) rather than the
+    // selected one, which stays selected; empty for the selected one. From the next Record on.
+    void SetCaptureSourceName(const QString& name) { m_captureSourceName = name; }
 
     // --- schedule
-    // Runs the schedule check once a second while on.
+    // Runs the schedule check once a second while on. The first check after it is turned on
+    // also starts a window already under way (the program started, or restarted after a crash,
+    // inside it), which then records for the rest of that window.
     void SetScheduleActive(bool active);
     bool IsScheduleActive() const { return m_scheduleTimer.isActive(); }
     // One tick of the schedule check at `now`.
@@ -122,13 +127,14 @@ private:
     void StartRecording();
     void ApplyCaptureLimit();
     QString FreeOutputPath(const QString& wanted, std::unique_ptr<CRecordingSidecar>& sidecar);
-    // notify: report the outcome through the callback and the signals.
-    void StopRecording(bool notify);
+    // notify: report the outcome through the callback and the signals. continuing: a
+    // continuation file follows under a name made from this one.
+    void StopRecording(bool notify, bool continuing);
     void DiscardEmptyRecording(const QString& recordedPath);
     void FileFinishedRecording(const QString& recordedPath, bool notify);
     void HandleFilingResult(const RecordingFiler::FilingResult& result, CRecordingSidecar* sidecar,
                             const QString& recordedPath, bool notify);
-    RecordingFiler::FilingRules RulesFor(std::uint32_t samplesPerSec) const;
+    RecordingFiler::FilingRules Rules() const;
     void DropMonitorEvents();
     void UpdateDisplay(bool repaint);
     void OnCaptureFailed();
@@ -144,11 +150,14 @@ private:
     RecordFormat m_format;
     QString m_outputPath;
     QString m_recordFileText;
+    // The text is the name Sorvane made for the running recording, not one the user gave.
+    bool m_recordFileTextGenerated = false;
     int m_newFileCounter = 0;
     bool m_paused = false;
     QString m_elapsedText = QLatin1String(kIdleElapsedText);
     std::uint64_t m_lastCapturedMs = 0;
     std::uint64_t m_captureLimitMs = 0;
+    QString m_captureSourceName;
     // Captured time of the finished files since Record, for the capture limit.
     std::uint64_t m_sessionCapturedMs = 0;
     QString m_startFailureText;
@@ -156,6 +165,8 @@ private:
     QDateTime m_recordingStartedAt;
     // The schedule entry whose start began the running recording; -1 when started otherwise.
     int m_startedByEntry = -1;
+    // The next schedule check is the first since the check was turned on.
+    bool m_scheduleCatchUpPending = false;
 
     FiledCallback m_filedCallback;
     Clock m_clock;

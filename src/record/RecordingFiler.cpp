@@ -1,28 +1,21 @@
 #include "record/RecordingFiler.h"
 
+#include "platform/NoReplaceRename.h"
+#include "platform/Trash.h"
 #include "record/RecordingNames.h"
+#include "tags/MediaLength.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLatin1StringView>
-#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace
 {
 constexpr qsizetype kExtensionLength = 4;
-constexpr const char* kUnNamedExtension = ".Mp3";
-constexpr const char* kSecondTrySuffix = "repeat.mp3";
-
-QString WithoutExtension(const QString& path)
-{
-    return path.left(std::max<qsizetype>(path.size() - kExtensionLength, 0));
-}
-
-bool IsTaken(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
+constexpr const char* kContinuationNumberFormat = "%03d";
+// NAME001 to NAME9999: far more than one name can collect, few enough to give up in time.
+constexpr int kMaxContinuationNumber = 9999;
 
 bool IsSameFile(const QString& a, const QString& b)
 {
@@ -30,68 +23,74 @@ bool IsSameFile(const QString& a, const QString& b)
     return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
 }
 
-// The destination beside the one that could not be freed, named after a fresh "Un" file.
-QString UnNamedDestination(const QString& destination, const QString& saveDirectory)
-{
-    const QString placeholder = RecordingNames::CreateUniqueTemporaryFile(saveDirectory);
-    if (placeholder.isEmpty()) {
-        return destination; // the move will fail on the occupied name and try "repeat.mp3"
-    }
-    const QString unName = WithoutExtension(RecordingNames::FileNamePart(placeholder));
-    // The empty placeholder only lent its number; leaving it would litter the save folder.
-    QFile::remove(placeholder);
-    return WithoutExtension(destination) + unName + QLatin1StringView(kUnNamedExtension);
-}
-
 RecordingFiler::FilingResult Result(RecordingFiler::FilingOutcome outcome, const QString& path,
                                     const QString& reason = {})
 {
     return {outcome, path, reason};
 }
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 } // namespace
 
 namespace RecordingFiler
 {
+QString ContinuationName(const QString& destination, int number)
+{
+    if (number <= 0) {
+        return destination;
+    }
+    const qsizetype stemLength = std::max<qsizetype>(destination.size() - kExtensionLength, 0);
+    return destination.left(stemLength) + QString::asprintf(kContinuationNumberFormat, number) +
+           destination.mid(stemLength);
+}
+
 FilingResult FileRecording(const QString& recordedPath, const QString& destination, const FilingRules& rules)
 {
     const QFileInfo recorded(recordedPath);
     if (!recorded.isFile()) {
-        // Removing an existing destination now would lose it with nothing to take its place.
         return Result(FilingOutcome::NothingRecorded, {},
                       QStringLiteral("The recording \"%1\" does not exist.").arg(recordedPath));
     }
+    if (recorded.size() == 0) {
+        // Nothing ever reached the file: there is nothing to keep.
+        QFile::remove(recordedPath);
+        return Result(FilingOutcome::DiscardedAsEmpty, {});
+    }
 
-    // Decided before making room, so a recording that is thrown away anyway does not take an
-    // earlier file of the same name with it.
-    if (recorded.size() < rules.shortRecordingBytes) {
-        if (QFile::remove(recordedPath)) {
-            return Result(FilingOutcome::DiscardedAsTooShort, {});
+    // Judged by playing time: bytes say nothing about it across bit rates and sample rates.
+    if (rules.trashShortRecordings && CMediaLength::QueryLength(recordedPath) < kShortRecordingMs) {
+        const CTrash::Result trashed = CTrash::MoveToTrash(recordedPath);
+        if (trashed.ok) {
+            return Result(FilingOutcome::TrashedAsTooShort, trashed.trashedPath,
+                          QStringLiteral("The recording \"%1\" played for less than one second and was moved to "
+                                         "the trash.")
+                              .arg(RecordingNames::FileNamePart(destination)));
         }
-        return Result(FilingOutcome::DiscardedAsTooShort, recordedPath,
-                      QStringLiteral("The short recording \"%1\" could not be deleted.").arg(recordedPath));
+        // A recording that cannot go to the trash is filed as any other: it is not deleted.
     }
 
     if (IsSameFile(recordedPath, destination)) {
         return Result(FilingOutcome::Filed, destination);
     }
 
-    QString target = destination;
-    if (IsTaken(target) && !QFile::remove(target)) {
-        target = UnNamedDestination(target, rules.saveDirectory);
-    }
-
-    QFile recording(recordedPath);
-    if (recording.rename(target)) {
-        return Result(FilingOutcome::Filed, target);
-    }
-    const QString firstError = recording.errorString();
-
-    const QString secondTarget = WithoutExtension(target) + QLatin1StringView(kSecondTrySuffix);
-    if (recording.rename(secondTarget)) {
-        return Result(FilingOutcome::Filed, secondTarget);
+    const QByteArray from = QFile::encodeName(recordedPath);
+    for (int number = 0; number <= kMaxContinuationNumber; ++number) {
+        const QString target = ContinuationName(destination, number);
+        const int error = NoReplaceRename::Rename(from, QFile::encodeName(target));
+        if (error == 0) {
+            return Result(FilingOutcome::Filed, target);
+        }
+        if (error != EEXIST && error != ENOTEMPTY) {
+            return Result(
+                FilingOutcome::KeptUnderTemporaryName, recordedPath,
+                QStringLiteral("The recording could not be moved to \"%1\" (%2).").arg(target, ErrorText(error)));
+        }
     }
     return Result(FilingOutcome::KeptUnderTemporaryName, recordedPath,
-                  QStringLiteral("The recording could not be moved to \"%1\" (%2) nor to \"%3\" (%4).")
-                      .arg(target, firstError, secondTarget, recording.errorString()));
+                  QStringLiteral("Every name from \"%1\" to \"%2\" is taken.")
+                      .arg(destination, ContinuationName(destination, kMaxContinuationNumber)));
 }
 } // namespace RecordingFiler

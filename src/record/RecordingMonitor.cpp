@@ -111,7 +111,7 @@ void CRecordingMonitor::ResetRun()
 void CRecordingMonitor::UpdateDisplay(bool repaint)
 {
     // One event per second of elapsed time and per repaint, not one per buffer.
-    const std::uint64_t seconds = m_recorder ? CapturedSeconds(m_recorder->CapturedBytes(), m_format) : 0;
+    const std::uint64_t seconds = m_recorder ? CapturedSeconds(m_recorder->RecordedBytes(), m_format) : 0;
     const bool secondsChanged = !m_displayPosted || seconds != m_lastPostedSeconds;
     if (!repaint && !secondsChanged) {
         return;

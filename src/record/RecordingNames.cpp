@@ -5,6 +5,7 @@
 #include <QLatin1StringView>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <climits>
 
 namespace
 {
@@ -17,6 +18,7 @@ constexpr const char* kTemporarySuffix = ".tmp";
 constexpr int kTemporaryNumberCount = 0x10000; // four hex digits
 constexpr int kTemporaryNumberWidth = 4;
 constexpr int kHexBase = 16;
+constexpr qsizetype kMaxNameBytes = NAME_MAX;
 
 QString ContinuationNumber(int counter)
 {
@@ -84,6 +86,22 @@ QString ContinuationText(const QString& recordFileText, int newFileCounter)
         base.chop(previousNumber.size());
     }
     return base + ContinuationNumber(counter + 1) + QLatin1StringView(kMp3Extension);
+}
+
+QString RecordFileTextProblem(const QString& text)
+{
+    if (text.contains(kSeparator)) {
+        return QStringLiteral("the file name \"%1\" has a folder part; give a name only (the folder is the save "
+                              "directory)")
+            .arg(text);
+    }
+    const qsizetype bytes = QFile::encodeName(WithMp3Extension(text)).size();
+    if (bytes > kMaxNameBytes) {
+        return QStringLiteral("the file name is too long for the file system: %1 bytes with \".mp3\", at most %2")
+            .arg(bytes)
+            .arg(kMaxNameBytes);
+    }
+    return {};
 }
 
 QString CreateUniqueTemporaryFile(const QString& folder)

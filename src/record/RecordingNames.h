@@ -35,6 +35,10 @@ QString DestinationPath(const QString& recordedPath, const QString& recordFileTe
 // talk002.mp3 ... newFileCounter is the number of continuations made so far.
 QString ContinuationText(const QString& recordFileText, int newFileCounter);
 
+// Why text cannot name a recording in the save directory, or "" when it can: a folder part
+// ("../x", "sub/x"), or a file name longer than the file system takes once ".mp3" is added.
+QString RecordFileTextProblem(const QString& text);
+
 // Creates a new empty file "Un" + four hex digits + ".tmp" in folder, never reusing an
 // existing name; returns its path, or an empty string when no such file could be made.
 QString CreateUniqueTemporaryFile(const QString& folder);

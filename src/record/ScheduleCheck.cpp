@@ -7,6 +7,8 @@ namespace
 {
 constexpr int kSecondsPerHour = 3600;
 constexpr int kSecondsPerMinute = 60;
+constexpr int kSecondsPerDay = 24 * kSecondsPerHour;
+constexpr int kMillisecondsPerSecond = 1000;
 
 bool WithinBand(int distance)
 {
@@ -47,6 +49,23 @@ bool StartDue(const std::vector<ScheduleEntry>& entries, const QDateTime& now, b
 bool StopDue(const std::vector<ScheduleEntry>& entries, const QDateTime& now, bool recording, const QTimeZone& zone)
 {
     return recording && AnyDue(entries, now, zone, [](const ScheduleEntry& entry) { return entry.end; });
+}
+
+int RunningWindow(const std::vector<ScheduleEntry>& entries, const QDateTime& now, const QTimeZone& zone)
+{
+    const int nowSeconds = now.toTimeZone(zone).time().msecsSinceStartOfDay() / kMillisecondsPerSecond;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const int start = LocalTimeOfDay(entries[i].start, zone).msecsSinceStartOfDay() / kMillisecondsPerSecond;
+        const int end = LocalTimeOfDay(entries[i].end, zone).msecsSinceStartOfDay() / kMillisecondsPerSecond;
+        // Seconds since the window began and until it ends, both taken forward round the clock.
+        const int sinceStart = (nowSeconds - start + kSecondsPerDay) % kSecondsPerDay;
+        const int untilEnd = (end - nowSeconds + kSecondsPerDay) % kSecondsPerDay;
+        const int length = (end - start + kSecondsPerDay) % kSecondsPerDay;
+        if (length != 0 && sinceStart < length && untilEnd >= kMatchBandSeconds) {
+            return int(i);
+        }
+    }
+    return -1;
 }
 
 Decision Check(const std::vector<ScheduleEntry>& entries, const QDateTime& now, bool recording, const QTimeZone& zone)

@@ -38,6 +38,12 @@ bool StartDue(const std::vector<ScheduleEntry>& entries, const QDateTime& now, b
 bool StopDue(const std::vector<ScheduleEntry>& entries, const QDateTime& now, bool recording,
              const QTimeZone& zone = QTimeZone::systemTimeZone());
 
+// The first entry whose window is under way at now (from its start's time of day up to its end's,
+// across midnight when the end comes earlier in the day) and not about to end; -1 for none. A
+// window whose start and end are the same time of day is empty.
+int RunningWindow(const std::vector<ScheduleEntry>& entries, const QDateTime& now,
+                  const QTimeZone& zone = QTimeZone::systemTimeZone());
+
 // Both passes of one tick, the start pass first. A start made by this tick counts as a
 // recording under way for the stop pass, so a window whose end meets a start on the same tick
 // starts and stops at once. Callers whose start may not leave a recording running can run

@@ -86,6 +86,9 @@ bool CWaveRecorder::Open(const QString& outputPath)
     m_encoder->SetBuffers(m_bufferPointers.data());
 
     m_capture = AudioBackend::Current()->CreateCapture();
+    if (m_capture) {
+        m_capture->SetSourceName(m_sourceName);
+    }
     if (!m_capture || !m_capture->DeviceAvailable()) {
         RecordFailure(QLatin1String(kNoDeviceText), false);
         m_capture.reset();
@@ -118,6 +121,7 @@ bool CWaveRecorder::Start()
     m_currentIndex = 0;
     m_stopping = false;
     m_capturedBytes = 0;
+    m_recordedBytes = 0;
 
     const PcmFormat format = PcmFormat::Pcm16(m_format.channels, m_format.samplesPerSec);
     const bool opened = m_capture->Open(
@@ -144,6 +148,9 @@ void CWaveRecorder::HandleBuffer(const std::uint8_t* data, std::size_t bytes)
     // One reading per buffer, so the window, the monitor and the count agree about it.
     const bool paused = m_paused.load(std::memory_order_relaxed);
     m_capturedBytes.fetch_add(std::uint64_t(m_bufferBytes), std::memory_order_relaxed);
+    if (!paused) {
+        m_recordedBytes.fetch_add(std::uint64_t(m_bufferBytes), std::memory_order_relaxed);
+    }
 
     // The device's memory is valid only during this call; the encoder reads the engine's copy.
     std::uint8_t* buffer = m_bufferPointers[std::size_t(m_currentIndex)];
@@ -360,7 +367,8 @@ QString CWaveRecorder::ElapsedTextFor(std::uint64_t capturedBytes, const RecordF
 
 QString CWaveRecorder::ElapsedText() const
 {
-    return ElapsedTextFor(m_capturedBytes.load(std::memory_order_relaxed), m_format);
+    // What the user hears back: a pause is not part of the recording's time.
+    return ElapsedTextFor(m_recordedBytes.load(std::memory_order_relaxed), m_format);
 }
 
 const std::uint8_t* CWaveRecorder::RecentWindow() const

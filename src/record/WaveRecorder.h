@@ -55,9 +55,11 @@ public:
     void SetMonitor(CCaptureMonitor* monitor);
     // Set before Start.
     void SetFailureCallback(FailureCallback callback);
+    // Records from the capture source of this name rather than the selected one; set before Open.
+    void SetSourceName(const QString& name) { m_sourceName = name; }
 
     QString OutputPath() const;
-    QString ElapsedText() const; // "%02d : %02d"
+    QString ElapsedText() const; // "%02d : %02d" of the recorded (not paused) time
     static QString ElapsedTextFor(std::uint64_t capturedBytes, const RecordFormat& format);
     // The window itself belongs to the capture thread: read it there (from OnBuffer) or once
     // capture has stopped. Other threads take a copy with CopyRecentWindow.
@@ -74,6 +76,8 @@ public:
     }
     // The same count without the 32-bit wrap (after 4 GiB, under seven hours of stereo).
     std::uint64_t TotalCapturedBytes() const { return m_capturedBytes.load(std::memory_order_relaxed); }
+    // The captured bytes that went into the recording: the paused ones left out.
+    std::uint64_t RecordedBytes() const { return m_recordedBytes.load(std::memory_order_relaxed); }
     bool IsPaused() const { return m_paused.load(std::memory_order_relaxed); }
     const RecordFormat& Format() const { return m_format; }
     // Sound the device lost on the way, which the file holds as silence, in capture order;
@@ -103,6 +107,8 @@ private:
     std::size_t m_deviceBufferBytes = 0;
     // 64 bits so the elapsed time stays right past 4 GiB (under seven hours of stereo).
     std::atomic<std::uint64_t> m_capturedBytes{0};
+    std::atomic<std::uint64_t> m_recordedBytes{0};
+    QString m_sourceName;
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_stopping{false};
     bool m_opened = false;

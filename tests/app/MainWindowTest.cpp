@@ -15,6 +15,7 @@
 #include "tags/TagListenPanel.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -170,17 +171,20 @@ TEST_F(MainWindowTest, RecordsPausesAndStopsThroughTheButtons)
     EXPECT_TRUE(window.Controller().IsPaused());
     EXPECT_EQ(pause->text(), QStringLiteral("Resume"));
     EXPECT_TRUE(pause->IsHeldDown());
+    // What arrives while paused is neither in the file nor in the time shown.
+    Feed(Tone(3));
     Click(pause);
     EXPECT_FALSE(window.Controller().IsPaused());
     EXPECT_FALSE(pause->IsHeldDown());
-    Feed(Tone(0.5));
+    Feed(Tone(0.6));
+    EXPECT_EQ(window.findChild<CElapsedTimeLabel*>()->Text(), QStringLiteral("00 : 02"));
 
     Click(stop);
     EXPECT_FALSE(window.Controller().IsRecording());
     // The box's name with the MP3 extension; a file the peers play, without the paused part.
     const QString filed = SavePath(QStringLiteral("interview.mp3"));
     ASSERT_TRUE(QFileInfo(filed).size() > 0);
-    EXPECT_NEAR(TestSupport::FfprobeField(filed, QStringLiteral("duration")).toDouble(), 2.0, 0.15);
+    EXPECT_NEAR(TestSupport::FfprobeField(filed, QStringLiteral("duration")).toDouble(), 2.1, 0.15);
     EXPECT_TRUE(record->isEnabled());
     EXPECT_FALSE(record->IsHeldDown());
     EXPECT_FALSE(pause->isEnabled());
@@ -279,6 +283,79 @@ TEST_F(MainWindowTest, TheScheduleStartsRecordingWithTheRecordButtonHeldDown)
     window.Controller().CheckSchedule(now.addSecs(600));
     EXPECT_FALSE(window.Controller().IsRecording());
     EXPECT_FALSE(Button(window, CommandId::kRecordButton)->IsHeldDown());
+}
+
+TEST_F(MainWindowTest, EveryRecordGetsItsOwnFileAndTheListShowsTheNameUsed)
+{
+    CMainWindow& window = OpenWindow();
+    auto* box = ControlId::Find<QLineEdit>(&window, CMainWindow::kRecordFileBoxId);
+    ASSERT_NE(box, nullptr);
+    // Three recordings in a row, each named by Sorvane: the box is empty again after each.
+    for (int take = 0; take < 3; ++take) {
+        window.OnCommand(CommandId::kRecordButton);
+        EXPECT_FALSE(box->text().isEmpty());
+        Feed(Tone(1.5));
+        window.OnCommand(CommandId::kStopButton);
+        EXPECT_TRUE(box->text().isEmpty()) << box->text().toStdString();
+    }
+    CRecordingsList& list = window.List();
+    ASSERT_EQ(list.RowCount(), 3) << m_shown.join(QLatin1Char('\n')).toStdString();
+    QStringList rows;
+    for (int row = 0; row < 3; ++row) {
+        rows << list.PathOfRow(row);
+        EXPECT_TRUE(QFileInfo(rows.last()).size() > 0) << rows.last().toStdString();
+    }
+    EXPECT_EQ(rows.removeDuplicates(), 0);
+    EXPECT_EQ(QDir(m_save.path()).entryList(QDir::Files).size(), 3);
+
+    // A name the user typed that is already taken: the row names the continuation file used.
+    QFile own(SavePath(QStringLiteral("own.mp3")));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.write("the user's own file");
+    own.close();
+    QTest::keyClicks(box, QStringLiteral("own.mp3"));
+    window.OnCommand(CommandId::kRecordButton);
+    Feed(Tone(1.5));
+    window.OnCommand(CommandId::kStopButton);
+    ASSERT_EQ(list.RowCount(), 4);
+    EXPECT_EQ(list.PathOfRow(3).toStdString(), SavePath(QStringLiteral("own001.mp3")).toStdString());
+    EXPECT_EQ(TestSupport::ReadAll(SavePath(QStringLiteral("own.mp3"))), QByteArray("the user's own file"));
+    EXPECT_EQ(box->text(), QStringLiteral("own.mp3")) << "the user's own text stays";
+    EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(MainWindowTest, ARecordingUnderASecondGoesToTheTrashAndTheUserIsTold)
+{
+    CRecordSettings::Instance().SetSilenceDetectorEnabled(true);
+    CMainWindow& window = OpenWindow();
+    window.OnCommand(CommandId::kRecordButton);
+    Feed(Tone(0.5));
+    window.OnCommand(CommandId::kStopButton);
+    EXPECT_EQ(window.List().RowCount(), 0);
+    EXPECT_TRUE(QDir(m_save.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(TrashedFiles().size(), 1);
+    ASSERT_EQ(m_shown.size(), 1);
+    EXPECT_TRUE(m_shown[0].contains(QStringLiteral("moved to the trash"))) << m_shown[0].toStdString();
+}
+
+TEST_F(MainWindowTest, AScheduledWindowUnderWayAtStartIsRecordedUntilItsEnd)
+{
+    const auto now = std::uint32_t(QDateTime::currentSecsSinceEpoch());
+    constexpr std::uint32_t kSecondsPerDay = 24 * 3600;
+    if (QDateTime::currentDateTime().time() > QTime(23, 49)) {
+        GTEST_SKIP() << "the window would run across midnight";
+    }
+    // Began a minute ago (stored yesterday), ends in ten minutes.
+    CRecordSettings::Instance().SetSchedule({ScheduleEntry{now - 60 - kSecondsPerDay, now + 600 - kSecondsPerDay}});
+    CMainWindow& window = OpenWindow();
+    // The first tick of the one-second check starts it.
+    ASSERT_TRUE(QTest::qWaitFor([&window] { return window.Controller().IsRecording(); }))
+        << m_shown.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(Button(window, CommandId::kRecordButton)->IsHeldDown());
+    Feed(Tone(1.5));
+    window.Controller().CheckSchedule(QDateTime::fromSecsSinceEpoch(now + 600));
+    EXPECT_FALSE(window.Controller().IsRecording());
+    EXPECT_EQ(window.List().RowCount(), 1);
 }
 
 TEST_F(MainWindowTest, TagPanelToggleGrowsTheWindowAndPlayOnlyShowsIt)

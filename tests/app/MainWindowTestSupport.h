@@ -8,6 +8,8 @@
 #include "platform/audio/memory/MemoryAudioBackend.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +26,8 @@ protected:
         ASSERT_TRUE(m_data.isValid());
         ASSERT_TRUE(m_save.isValid());
         qputenv("SORVANE_DATA_DIR", m_data.path().toLocal8Bit());
+        // Deleted and too-short recordings go to a trash of the test's own.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.filePath(QStringLiteral("share"))));
         CRecordSettings& settings = CRecordSettings::Instance();
         settings.SetFormat(RecordFormat::Pcm16(2, 44100));
         settings.SetRecordings({});
@@ -48,6 +52,7 @@ protected:
         m_window.reset();
         m_audio.reset();
         m_messages.reset();
+        qunsetenv("XDG_DATA_HOME");
     }
 
     CMainWindow& OpenWindow()
@@ -72,6 +77,10 @@ protected:
     }
 
     QString SavePath(const QString& name) const { return m_save.filePath(name); }
+    QStringList TrashedFiles() const
+    {
+        return QDir(m_data.filePath(QStringLiteral("share/Trash/files"))).entryList(QDir::Files, QDir::Name);
+    }
 
     QTemporaryDir m_data;
     QTemporaryDir m_save;

@@ -52,6 +52,8 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("SORVANE_DATA_DIR", m_data.path());
         environment.insert("PULSE_SERVER", server);
+        // A trash of the test's own for the small-file rule.
+        environment.insert("XDG_DATA_HOME", m_data.filePath("share"));
         return environment;
     }
 
@@ -62,6 +64,16 @@ protected:
     }
 
     QString SavePath(const QString& name) const { return m_save.filePath(name); }
+    QString DefaultSource() const
+    {
+        const auto info = TestSoundServer::Pactl(TestSoundServer::SharedServerAddress(), {"info"});
+        for (const QString& line : QString::fromUtf8(info.out).split('\n')) {
+            if (line.startsWith("Default Source: ")) {
+                return line.mid(16).trimmed();
+            }
+        }
+        return {};
+    }
     QStringList SavedFiles() const { return QDir(m_save.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
     QTemporaryDir m_data;
@@ -290,13 +302,23 @@ TEST(CliRecordCommandTest, WrongUseAndAMissingSoundServerGetClearMessagesAndLeav
     environment.insert("SORVANE_DATA_DIR", data.path());
     environment.insert("PULSE_SERVER", "unix:" + save.filePath("no-server-here"));
 
-    for (const QStringList& wrong : {QStringList{"record", "--seconds", "0"}, QStringList{"record", "--seconds", "x"},
-                                     QStringList{"record", "talk.mp3"}, QStringList{"record", "--bitrate", "64"},
-                                     QStringList{"schedule", "now"}}) {
+    const QString tooLong = QString(252, 'n'); // 256 bytes with ".mp3"
+    for (const QStringList& wrong :
+         {QStringList{"record", "--file", "../x"}, QStringList{"record", "--file", "sub/x.mp3"},
+          QStringList{"record", "--file", tooLong}, QStringList{"record", "--seconds", "0"},
+          QStringList{"record", "--seconds", "x"}, QStringList{"record", "talk.mp3"},
+          QStringList{"record", "--bitrate", "64"}, QStringList{"schedule", "now"}}) {
         const auto run = E2e::RunCli(environment, wrong);
         EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("usage: sorvane-cli")) << run.err.toStdString();
     }
+    const auto folderPart = E2e::RunCli(environment, {"record", "--file", "../x"});
+    EXPECT_TRUE(folderPart.err.contains("has a folder part")) << folderPart.err.toStdString();
+    const auto longName = E2e::RunCli(environment, {"record", "--file", tooLong});
+    EXPECT_TRUE(longName.err.contains("too long for the file system: 256 bytes")) << longName.err.toStdString();
+    // A name that just fits is recorded as usual (here: up to the missing sound server).
+    const auto fits = E2e::RunCli(environment, {"record", "--file", QString(251, 'n')});
+    EXPECT_EQ(fits.exitCode, 1) << fits.err.toStdString();
 
     const auto noServer = E2e::RunCli(environment, {"record", "--file", "talk.mp3"});
     EXPECT_EQ(noServer.exitCode, 1);
@@ -319,4 +341,100 @@ TEST_F(CliRecordE2ETest, AnUnknownSourceIsNamedWithTheSourcesThereAre)
     EXPECT_TRUE(run.err.contains("no capture source \"no-such-source\"")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("pipe")) << run.err.toStdString();
     EXPECT_TRUE(SavedFiles().isEmpty());
+}
+
+TEST_F(CliRecordE2ETest, ATakenNameIsNeverReplacedAndTheNameUsedIsPrinted)
+{
+    WriteSettings();
+    Lock();
+    for (const char* expected : {"take.mp3", "take001.mp3", "take002.mp3"}) {
+        const auto run =
+            E2e::RunCli(Environment(), {"record", "--seconds", "2", "--file", "take.mp3", "--source", "sine"});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(("filed: " + SavePath(expected)).toUtf8())) << run.out.toStdString();
+    }
+    EXPECT_EQ(SavedFiles(), (QStringList{"take.mp3", "take001.mp3", "take002.mp3"}));
+    for (const QString& name : SavedFiles()) {
+        const auto decoded = RecordingTest::DecodeWithMpg123(SavePath(name));
+        ASSERT_TRUE(decoded.ok) << name.toStdString();
+        EXPECT_GT(RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds(), 1.5);
+    }
+}
+
+TEST_F(CliRecordE2ETest, ANamedSourceIsRecordedWithoutChangingTheDefaultSource)
+{
+    WriteSettings();
+    Lock();
+    // The null sink's monitor delivers silence: a tone in the file can only come from "sine".
+    const QString server = TestSoundServer::SharedServerAddress();
+    ASSERT_EQ(TestSoundServer::Pactl(server, {"set-default-source", "out.monitor"}).exitCode, 0);
+    const auto run =
+        E2e::RunCli(Environment(), {"record", "--seconds", "3", "--file", "named.mp3", "--source", "sine"});
+    const QString defaultAfter = DefaultSource();
+    TestSoundServer::Pactl(server, {"set-default-source", "sine"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(defaultAfter, "out.monitor");
+    const auto decoded = RecordingTest::DecodeWithMpg123(SavePath("named.mp3"));
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_NEAR(RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds(), 3.0, 0.2);
+}
+
+TEST_F(CliRecordE2ETest, AFewSecondsAtALowRateAreKeptWithTheSilenceDetectorOn)
+{
+    // 4 s at 32 kbps are 16 KB, fewer bytes than one second of 22.05 kHz sound.
+    constexpr int kBitrateIndex32Kbps = 3;
+    m_settings.SetFormat(RecordFormat::Pcm16(1, 22050));
+    m_settings.SetBitrateIndex(kBitrateIndex32Kbps);
+    m_settings.SetSilenceDetectorEnabled(true);
+    WriteSettings();
+    Lock();
+    const auto run = E2e::RunCli(Environment(), {"record", "--seconds", "4", "--file", "low.mp3", "--source", "sine"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(("filed: " + SavePath("low.mp3")).toUtf8())) << run.out.toStdString();
+    EXPECT_LT(QFileInfo(SavePath("low.mp3")).size(), 22050);
+    EXPECT_NEAR(TestSupport::FfprobeField(SavePath("low.mp3"), "duration").toDouble(), 4.0, 0.2);
+}
+
+TEST_F(CliRecordE2ETest, TheScheduleRecordsTheRestOfAWindowAlreadyUnderWayAtStart)
+{
+    Lock();
+    constexpr qint64 kSecondsPerDay = 24 * 3600;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (QDateTime::currentDateTime().time() > QTime(23, 59, 30)) {
+        GTEST_SKIP() << "the window would run across midnight";
+    }
+    // Began ten seconds ago, ends in five, stored with yesterday's date.
+    m_settings.SetSchedule({{std::uint32_t(now - 10 - kSecondsPerDay), std::uint32_t(now + 5 - kSecondsPerDay)}});
+    WriteSettings();
+
+    E2e::CCliProcess scheduler(Environment());
+    ASSERT_TRUE(scheduler.Start({"schedule", "--source", "sine"}));
+    ASSERT_TRUE(scheduler.WaitForLine("filed: ")) << scheduler.Errors().toStdString();
+    ASSERT_TRUE(scheduler.Signal(SIGTERM));
+    ASSERT_TRUE(scheduler.WaitForExit());
+    EXPECT_EQ(scheduler.ExitCode(), 0) << scheduler.Errors().toStdString();
+    const QStringList saved = SavedFiles();
+    ASSERT_EQ(saved.size(), 1) << saved.join(' ').toStdString();
+    const auto decoded = RecordingTest::DecodeWithMpg123(SavePath(saved[0]));
+    ASSERT_TRUE(decoded.ok);
+    // The five seconds left, give or take the first tick and the end's band.
+    const double seconds = RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds();
+    EXPECT_GT(seconds, 2.0);
+    EXPECT_LT(seconds, 7.0);
+}
+
+TEST_F(CliRecordE2ETest, ARecordingUnderASecondIsMovedToTheTrashAndTheUserIsTold)
+{
+    m_settings.SetSilenceDetectorEnabled(true);
+    WriteSettings();
+    Lock();
+    // The null sink's monitor is silent: the detector skips it all, and nothing plays.
+    const auto run =
+        E2e::RunCli(Environment(), {"record", "--seconds", "2", "--file", "quiet.mp3", "--source", "out.monitor"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("\"quiet.mp3\" played for less than one second and was moved to the trash"))
+        << run.err.toStdString();
+    EXPECT_TRUE(SavedFiles().isEmpty()) << SavedFiles().join(' ').toStdString();
+    EXPECT_EQ(QDir(m_data.filePath("share/Trash/files")).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(QDir(m_data.filePath("share/Trash/info")).entryList(QDir::Files).size(), 1);
 }

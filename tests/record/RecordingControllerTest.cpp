@@ -8,6 +8,7 @@
 #include "platform/audio/memory/MemoryAudioBackend.h"
 #include "record/LiveWaveform.h"
 #include "record/MixerState.h"
+#include "record/RecordingNames.h"
 #include "record/RecordingSidecar.h"
 #include "record/RecordingTestHelpers.h"
 #include "record/WaveRecorder.h"
@@ -47,7 +48,9 @@ protected:
     void SetUp() override
     {
         RecordingTest::PrepareProcess();
-        ASSERT_TRUE(m_folder.isValid());
+        ASSERT_TRUE(m_folder.isValid() && m_dataHome.isValid());
+        // The small-file rule's trash, kept out of the user's.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome.path()));
         RecordingTest::ResetSettings(SaveDirectory(), kChannels, kRate);
         MixerState::selectedLevel = MixerState::kDefaultSelectedLevel;
         m_backend = std::make_shared<CMemoryAudioBackend>();
@@ -67,6 +70,7 @@ protected:
     {
         m_controller.reset();
         m_scope.reset();
+        qunsetenv("XDG_DATA_HOME");
     }
 
     QString SaveDirectory() const { return m_folder.path() + "/"; }
@@ -85,7 +89,13 @@ protected:
 
     QStringList FilesInFolder() const { return QDir(m_folder.path()).entryList(QDir::Files, QDir::Name); }
 
+    QStringList TrashedFiles() const
+    {
+        return QDir(m_dataHome.filePath("Trash/files")).entryList(QDir::Files, QDir::Name);
+    }
+
     QTemporaryDir m_folder;
+    QTemporaryDir m_dataHome;
     std::shared_ptr<CMemoryAudioBackend> m_backend;
     std::unique_ptr<CScopedAudioBackend> m_scope;
     std::unique_ptr<CRecordingController> m_controller;
@@ -118,7 +128,36 @@ TEST_F(RecordingControllerTest, NamesTheRecordingAfterTheMinuteAndFilesItWithThe
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
 }
 
-TEST_F(RecordingControllerTest, TheRecordFileTextNamesTheFileAndASecondRecordingReplacesTheFirst)
+TEST_F(RecordingControllerTest, EveryRecordingGetsAFileOfItsOwnAndAGeneratedNameIsNotReused)
+{
+    // Three recordings in a row in the same minute, then one a minute later.
+    QStringList texts;
+    for (int take = 0; take < 3; ++take) {
+        m_controller->Record();
+        texts << m_controller->RecordFileText();
+        Feed(Tone(2 + take, kChannels, kRate));
+        m_controller->Stop();
+        EXPECT_TRUE(m_controller->RecordFileText().isEmpty()) << "the name Sorvane made stays with its recording";
+    }
+    EXPECT_EQ(texts, QStringList(3, "2026-12-07-09-05.mp3"));
+    m_now = At(9, 6);
+    m_controller->Record();
+    EXPECT_EQ(m_controller->RecordFileText(), "2026-12-07-09-06.mp3");
+    Feed(Tone(1, kChannels, kRate));
+    m_controller->Stop();
+
+    EXPECT_EQ(m_filed, (QStringList{Path("2026-12-07-09-05.mp3"), Path("2026-12-07-09-05001.mp3"),
+                                    Path("2026-12-07-09-05002.mp3"), Path("2026-12-07-09-06.mp3")}));
+    EXPECT_EQ(FilesInFolder(), (QStringList{"2026-12-07-09-05.mp3", "2026-12-07-09-05001.mp3",
+                                            "2026-12-07-09-05002.mp3", "2026-12-07-09-06.mp3"}));
+    for (int take = 0; take < 3; ++take) {
+        const auto decoded = Decode(RecordingNames::FileNamePart(m_filed[take]));
+        ASSERT_TRUE(decoded.ok);
+        EXPECT_NEAR(RecordingTest::FindTone(decoded.samples, kChannels, kRate).Seconds(), 2.0 + take, 0.1);
+    }
+}
+
+TEST_F(RecordingControllerTest, TheRecordFileTextNamesTheFileAndATakenNameIsNeverReplaced)
 {
     m_controller->SetRecordFileText("interview.wav");
     m_controller->Record();
@@ -126,22 +165,24 @@ TEST_F(RecordingControllerTest, TheRecordFileTextNamesTheFileAndASecondRecording
     m_controller->Stop();
     ASSERT_EQ(m_filed, QStringList{Path("interview.mp3")});
     const qint64 firstSize = QFileInfo(Path("interview.mp3")).size();
+    EXPECT_EQ(m_controller->RecordFileText(), "interview.wav") << "the user's own text stays";
 
-    // Same minute, same text: the second recording silently takes the name.
+    // Same minute, same text: the second recording takes the next free name.
     m_controller->Record();
     EXPECT_EQ(m_controller->RecordingPath(), Path("2026-12-07-09-05"));
     Feed(Tone(5, kChannels, kRate));
     m_controller->Stop();
-    EXPECT_EQ(m_filed.size(), 2);
-    EXPECT_GT(QFileInfo(Path("interview.mp3")).size(), firstSize);
-    EXPECT_EQ(FilesInFolder(), QStringList{"interview.mp3"});
+    EXPECT_EQ(m_filed, (QStringList{Path("interview.mp3"), Path("interview001.mp3")}));
+    EXPECT_EQ(QFileInfo(Path("interview.mp3")).size(), firstSize);
+    EXPECT_GT(QFileInfo(Path("interview001.mp3")).size(), firstSize);
 
     // The text edited while recording is the one filed under.
     m_controller->Record();
     Feed(Tone(3, kChannels, kRate));
-    m_controller->SetRecordFileText("interview");
+    m_controller->SetRecordFileText("talk");
     m_controller->Stop();
-    EXPECT_EQ(m_filed.last(), Path("interview.mp3"));
+    EXPECT_EQ(m_filed.last(), Path("talk.mp3"));
+    EXPECT_EQ(FilesInFolder(), (QStringList{"interview.mp3", "interview001.mp3", "talk.mp3"}));
 }
 
 TEST_F(RecordingControllerTest, ALongSilenceContinuesInANumberedFileThatSkipsItsLeadingSilence)
@@ -216,21 +257,54 @@ TEST_F(RecordingControllerTest, ACaptureLimitEndsTheRecordingWithNothingPastIt)
     EXPECT_NEAR(RecordingTest::FindTone(decoded.samples, kChannels, kRate).Seconds(), 3.0, 0.05);
 }
 
-TEST_F(RecordingControllerTest, ShortRecordingsAreDeletedOnlyWithTheSilenceDetectorOn)
+TEST_F(RecordingControllerTest, RecordingsUnderASecondGoToTheTrashWithAWordOnlyWithTheSilenceDetectorOn)
 {
-    // Half a second at 160 kbps is about 10 KB, less than 44100 bytes.
     m_controller->SetRecordFileText("short.mp3");
     m_controller->Record();
     Feed(Tone(0.5, kChannels, kRate));
     m_controller->Stop();
     EXPECT_TRUE(m_filed.isEmpty());
     EXPECT_TRUE(FilesInFolder().isEmpty()) << FilesInFolder().join(' ').toStdString();
+    EXPECT_EQ(TrashedFiles(), QStringList{"2026-12-07-09-05"});
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains("\"short.mp3\"")) << m_messages[0].toStdString();
+    EXPECT_TRUE(m_messages[0].contains("moved to the trash")) << m_messages[0].toStdString();
 
     CRecordSettings::Instance().SetSilenceDetectorEnabled(false);
     m_controller->Record();
     Feed(Tone(0.5, kChannels, kRate));
     m_controller->Stop();
     EXPECT_EQ(m_filed, QStringList{Path("short.mp3")});
+    EXPECT_EQ(m_messages.size(), 1);
+}
+
+TEST_F(RecordingControllerTest, LowRatesKeepRecordingsOfSecondsThatTakeFewBytes)
+{
+    // Fewer bytes than a second of the capture format: 16 KB against 22050, 5 KB against 8000.
+    constexpr int kBitrateIndex32Kbps = 3;
+    constexpr int kBitrateIndex8Kbps = 0;
+    const struct
+    {
+        int rate;
+        int bitrateIndex;
+        double seconds;
+        const char* name;
+    } cases[] = {{22050, kBitrateIndex32Kbps, 4, "wide.mp3"}, {8000, kBitrateIndex8Kbps, 5, "narrow.mp3"}};
+    for (const auto& low : cases) {
+        CRecordSettings::Instance().SetFormat(RecordFormat::Pcm16(1, std::uint32_t(low.rate)));
+        CRecordSettings::Instance().SetBitrateIndex(low.bitrateIndex);
+        m_controller->SetRecordFileText(low.name);
+        m_controller->Record();
+        Feed(Tone(low.seconds, 1, low.rate));
+        m_controller->Stop();
+        EXPECT_EQ(m_filed.last(), Path(low.name));
+        EXPECT_LT(QFileInfo(Path(low.name)).size(), low.rate);
+        const auto decoded = Decode(low.name);
+        ASSERT_TRUE(decoded.ok);
+        EXPECT_NEAR(RecordingTest::FindTone(decoded.samples, 1, low.rate).Seconds(), low.seconds, 0.15);
+    }
+    EXPECT_TRUE(TrashedFiles().isEmpty());
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
 }
 
 TEST_F(RecordingControllerTest, ARecordingThatGotNoSoundNeverReplacesAFile)
@@ -251,7 +325,7 @@ TEST_F(RecordingControllerTest, ARecordingThatGotNoSoundNeverReplacesAFile)
     EXPECT_EQ(FilesInFolder(), QStringList{"talk.mp3"});
 }
 
-TEST_F(RecordingControllerTest, PauseLeavesTheAudioOutButKeepsTheTimeRunning)
+TEST_F(RecordingControllerTest, PauseLeavesTheAudioAndItsTimeOut)
 {
     m_controller->TogglePause();
     EXPECT_FALSE(m_controller->IsPaused()) << "nothing to pause while idle";
@@ -267,7 +341,8 @@ TEST_F(RecordingControllerTest, PauseLeavesTheAudioOutButKeepsTheTimeRunning)
     m_controller->TogglePause();
     EXPECT_EQ(m_controller->PauseCaption(), "Pause");
     Feed(Tone(1.6, kChannels, kRate));
-    EXPECT_EQ(m_controller->ElapsedText(), "00 : 06");
+    // 1.5 + 1.6 seconds recorded; the three paused ones are not.
+    EXPECT_EQ(m_controller->ElapsedText(), "00 : 03");
 
     // Stop while paused files as usual and puts the caption back.
     m_controller->TogglePause();
@@ -383,6 +458,8 @@ TEST_F(RecordingControllerTest, AFullDiskStopsTheRecordingAndKeepsWhatWasWritten
 
 TEST_F(RecordingControllerTest, OrphanedRecordingsAreFiledUnderTheirNamesAtTheNextStart)
 {
+    // The stand-in bytes do not play; the small-file rule would take them for a short recording.
+    CRecordSettings::Instance().SetSilenceDetectorEnabled(false);
     // What a killed run leaves: the recording under the minute's name and its marker.
     const QString recorded = Path("2026-12-01-20-00");
     {
@@ -506,4 +583,39 @@ TEST_F(RecordingControllerTest, AScheduledStartWhileRecordingChangesNothing)
     EXPECT_EQ(m_stops, 0);
     EXPECT_EQ(m_controller->RecordFileText(), "by-hand.mp3");
     m_controller->Stop();
+}
+
+TEST_F(RecordingControllerTest, AWindowAlreadyUnderWayWhenTheCheckStartsIsRecordedForTheRestOfIt)
+{
+    CRecordSettings::Instance().SetSilenceDetectorEnabled(false);
+    // 23:00 to 01:00 runs across midnight; 9:00 to 9:30 does not.
+    CRecordSettings::Instance().SetSchedule(
+        {{StoredTime(23, 0), StoredTime(1, 0)}, {StoredTime(9, 0), StoredTime(9, 30)}});
+    m_now = At(9, 12, 40);
+    m_controller->SetScheduleActive(true);
+    m_controller->CheckSchedule(At(9, 12, 40));
+    m_controller->SetScheduleActive(false);
+    ASSERT_TRUE(m_controller->IsRecording());
+    Feed(Tone(2, kChannels, kRate));
+    m_controller->CheckSchedule(At(9, 29, 59));
+    EXPECT_FALSE(m_controller->IsRecording()) << "the window's end stops it";
+    EXPECT_EQ(m_filed, QStringList{Path("2026-12-07-09-12.mp3")});
+
+    // Only the first check catches up: a recording the user stopped inside a window stays stopped.
+    m_controller->SetScheduleActive(true);
+    m_controller->CheckSchedule(At(0, 20, 0, QDate(2026, 12, 8)));
+    EXPECT_TRUE(m_controller->IsRecording()) << "inside the window across midnight";
+    m_controller->Stop();
+    m_controller->CheckSchedule(At(0, 20, 1, QDate(2026, 12, 8)));
+    m_controller->SetScheduleActive(false);
+    EXPECT_FALSE(m_controller->IsRecording());
+
+    // Outside every window, or in a window's last moments, nothing starts.
+    for (const QDateTime& outside : {At(9, 30, 0), At(12, 0, 0), At(0, 59, 59)}) {
+        m_controller->SetScheduleActive(true);
+        m_controller->CheckSchedule(outside);
+        m_controller->SetScheduleActive(false);
+        EXPECT_FALSE(m_controller->IsRecording()) << outside.toString().toStdString();
+    }
+    EXPECT_EQ(m_starts, 2);
 }

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,15 +10,36 @@ using namespace RecordingFiler;
 
 namespace
 {
-constexpr qint64 kOneSecondAt44100 = 44100;
+// MPEG-2.5 layer III, 8 kHz, 8 kbit/s: 72-byte frames of 72 ms each.
+const QByteArray kFrameHeader("\xFF\xE3\x18\xC0", 4);
+constexpr int kFrameBytes = 72;
+
+QByteArray Mp3Frames(int count)
+{
+    return (kFrameHeader + QByteArray(kFrameBytes - kFrameHeader.size(), '\0')).repeated(count);
+}
 
 class RecordingFilerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid() && m_dataHome.isValid());
+        m_previousDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome.path()));
+    }
+    void TearDown() override
+    {
+        if (m_previousDataHome.isEmpty()) {
+            qunsetenv("XDG_DATA_HOME");
+        } else {
+            qputenv("XDG_DATA_HOME", m_previousDataHome);
+        }
+    }
 
     QString Path(const QString& name) const { return m_folder.filePath(name); }
-    QString SaveDirectory() const { return m_folder.path() + "/"; }
+    QString TrashPath(const QString& name) const { return m_dataHome.filePath("Trash/files/" + name); }
+    QStringList FilesInFolder() const { return QDir(m_folder.path()).entryList(QDir::Files, QDir::Name); }
 
     // What the engine leaves behind: a file under the minute's name without an extension.
     QString Recording(const QByteArray& bytes = QByteArray(50000, 'r')) const
@@ -44,63 +64,44 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    QStringList TemporaryNamesLeft() const { return QDir(m_folder.path()).entryList({"Un*.tmp"}, QDir::Files); }
-
     QTemporaryDir m_folder;
+    QTemporaryDir m_dataHome;
+    QByteArray m_previousDataHome;
 };
 } // namespace
 
-TEST_F(RecordingFilerTest, MovesTheRecordingAndReplacesAnEarlierFileOfTheSameName)
+TEST_F(RecordingFilerTest, NeverReplacesAFileButTakesTheFirstFreeContinuationName)
 {
-    const QString recorded = Recording(QByteArray(50000, 'n'));
     WriteFile(Path("talk.mp3"), "earlier recording in the same minute");
-    const FilingResult result = FileRecording(recorded, Path("talk.mp3"), {SaveDirectory(), kOneSecondAt44100});
-    EXPECT_EQ(result.outcome, FilingOutcome::Filed);
-    EXPECT_EQ(result.path, Path("talk.mp3"));
-    EXPECT_TRUE(result.reason.isEmpty());
-    EXPECT_EQ(Contents(Path("talk.mp3")), QByteArray(50000, 'n'));
-    EXPECT_FALSE(QFile::exists(recorded));
+    const FilingResult first = FileRecording(Recording(QByteArray(50000, 'n')), Path("talk.mp3"), {});
+    EXPECT_EQ(first.outcome, FilingOutcome::Filed);
+    EXPECT_EQ(first.path, Path("talk001.mp3"));
+    EXPECT_TRUE(first.reason.isEmpty());
+    EXPECT_EQ(Contents(Path("talk.mp3")), "earlier recording in the same minute");
+    EXPECT_EQ(Contents(Path("talk001.mp3")), QByteArray(50000, 'n'));
+
+    const FilingResult second = FileRecording(Recording(QByteArray(40000, 'm')), Path("talk.mp3"), {});
+    EXPECT_EQ(second.path, Path("talk002.mp3"));
+    EXPECT_EQ(Contents(Path("talk001.mp3")), QByteArray(50000, 'n'));
+    EXPECT_EQ(Contents(Path("talk002.mp3")), QByteArray(40000, 'm'));
+
+    // A folder standing in the way is passed over too, and the extension keeps its case.
+    ASSERT_TRUE(QDir(m_folder.path()).mkpath("Loud.MP3/inside"));
+    const FilingResult past = FileRecording(Recording(), Path("Loud.MP3"), {});
+    EXPECT_EQ(past.path, Path("Loud001.MP3"));
+    EXPECT_TRUE(QFileInfo(Path("Loud.MP3/inside")).isDir());
+    EXPECT_EQ(FilesInFolder(), (QStringList{"Loud001.MP3", "talk.mp3", "talk001.mp3", "talk002.mp3"}));
 }
 
-TEST_F(RecordingFilerTest, OccupiedNameFallsBackToAnUnNameThenToRepeat)
+TEST_F(RecordingFilerTest, RecordingSurvivesUnderItsTemporaryNameWhenNoNameCanBeTaken)
 {
-    // A folder standing where the file should go cannot be deleted as a file.
-    ASSERT_TRUE(QDir(m_folder.path()).mkpath("talk.mp3/inside"));
-    const QString recorded = Recording();
-    const FilingResult unNamed = FileRecording(recorded, Path("talk.mp3"), {SaveDirectory(), 0});
-    EXPECT_EQ(unNamed.outcome, FilingOutcome::Filed);
-    EXPECT_TRUE(QRegularExpression("/talkUn[0-9A-F]{4}\\.Mp3$").match(unNamed.path).hasMatch())
-        << unNamed.path.toStdString();
-    EXPECT_EQ(Contents(unNamed.path).size(), 50000);
-    EXPECT_TRUE(QFileInfo(Path("talk.mp3/inside")).isDir()) << "what stood in the way is untouched";
-    EXPECT_TRUE(TemporaryNamesLeft().isEmpty()) << "the empty Un file only lends its number";
-
-    // Without a folder to make the Un name in, the occupied name fails and "repeat" is tried.
-    const QString again = Recording();
-    const FilingResult repeat = FileRecording(again, Path("talk.mp3"), {Path("no-such-folder/"), 0});
-    EXPECT_EQ(repeat.outcome, FilingOutcome::Filed);
-    EXPECT_EQ(repeat.path, Path("talkrepeat.mp3"));
-    EXPECT_EQ(Contents(Path("talkrepeat.mp3")).size(), 50000);
-}
-
-TEST_F(RecordingFilerTest, RecordingSurvivesUnderItsTemporaryNameWhenEveryMoveFails)
-{
-    ASSERT_TRUE(QDir(m_folder.path()).mkpath("talk.mp3"));
-    ASSERT_TRUE(QDir(m_folder.path()).mkpath("talkrepeat.mp3"));
+    // A name inside a folder that does not exist cannot be taken.
     const QString recorded = Recording(QByteArray(60000, 'k'));
-    const FilingResult result = FileRecording(recorded, Path("talk.mp3"), {Path("no-such-folder/"), 0});
-    EXPECT_EQ(result.outcome, FilingOutcome::KeptUnderTemporaryName);
-    EXPECT_EQ(result.path, recorded);
-    EXPECT_EQ(Contents(recorded), QByteArray(60000, 'k'));
-    EXPECT_TRUE(result.reason.contains(Path("talk.mp3"))) << result.reason.toStdString();
-    EXPECT_TRUE(result.reason.contains(Path("talkrepeat.mp3"))) << result.reason.toStdString();
-
-    // A name inside a folder that does not exist fails both tries the same way.
-    const FilingResult missing = FileRecording(recorded, Path("gone/talk.mp3"), {SaveDirectory(), 0});
+    const FilingResult missing = FileRecording(recorded, Path("gone/talk.mp3"), {});
     EXPECT_EQ(missing.outcome, FilingOutcome::KeptUnderTemporaryName);
     EXPECT_EQ(missing.path, recorded);
     EXPECT_EQ(Contents(recorded), QByteArray(60000, 'k'));
-    EXPECT_FALSE(missing.reason.isEmpty());
+    EXPECT_TRUE(missing.reason.contains(Path("gone/talk.mp3"))) << missing.reason.toStdString();
 }
 
 TEST_F(RecordingFilerTest, ReadOnlyFolderKeepsBothFiles)
@@ -116,38 +117,47 @@ TEST_F(RecordingFilerTest, ReadOnlyFolderKeepsBothFiles)
         ::chmod(locked.toLocal8Bit().constData(), 0755);
         GTEST_SKIP() << "permissions are not enforced for this user";
     }
-    const FilingResult result = FileRecording(recorded, locked + "/talk.mp3", {locked + "/", 0});
+    const FilingResult result = FileRecording(recorded, locked + "/talk.mp3", {});
     ::chmod(locked.toLocal8Bit().constData(), 0755);
     EXPECT_EQ(result.outcome, FilingOutcome::KeptUnderTemporaryName);
     EXPECT_EQ(Contents(recorded).size(), 50000);
     EXPECT_EQ(Contents(locked + "/talk.mp3"), "older");
 }
 
-TEST_F(RecordingFilerTest, ShortRecordingIsDiscardedWithoutTakingTheEarlierFile)
+TEST_F(RecordingFilerTest, UnderASecondOfPlayingTimeGoesToTheTrashWhateverItsSize)
 {
+    const FilingRules smallFileRule{true};
     WriteFile(Path("talk.mp3"), "earlier");
-    const QString tooShort = Recording(QByteArray(kOneSecondAt44100 - 1, 's'));
-    const FilingResult discarded = FileRecording(tooShort, Path("talk.mp3"), {SaveDirectory(), kOneSecondAt44100});
-    EXPECT_EQ(discarded.outcome, FilingOutcome::DiscardedAsTooShort);
-    EXPECT_TRUE(discarded.path.isEmpty());
-    EXPECT_FALSE(QFile::exists(tooShort));
+    // 13 frames of 72 ms: a little under a second, in only 936 bytes.
+    const FilingResult trashed = FileRecording(Recording(Mp3Frames(13)), Path("talk.mp3"), smallFileRule);
+    EXPECT_EQ(trashed.outcome, FilingOutcome::TrashedAsTooShort);
+    EXPECT_EQ(trashed.path, TrashPath("2026-12-07-09-05"));
+    EXPECT_EQ(Contents(trashed.path), Mp3Frames(13));
+    EXPECT_TRUE(trashed.reason.contains("\"talk.mp3\"")) << trashed.reason.toStdString();
+    EXPECT_TRUE(trashed.reason.contains("moved to the trash")) << trashed.reason.toStdString();
     EXPECT_EQ(Contents(Path("talk.mp3")), "earlier");
 
-    const QString justLongEnough = Recording(QByteArray(kOneSecondAt44100, 'l'));
-    EXPECT_EQ(FileRecording(justLongEnough, Path("talk.mp3"), {SaveDirectory(), kOneSecondAt44100}).outcome,
-              FilingOutcome::Filed);
-    EXPECT_EQ(Contents(Path("talk.mp3")).size(), kOneSecondAt44100);
+    // 14 frames play for a second: kept, however few bytes they take.
+    const FilingResult kept = FileRecording(Recording(Mp3Frames(14)), Path("short.mp3"), smallFileRule);
+    EXPECT_EQ(kept.outcome, FilingOutcome::Filed);
+    EXPECT_EQ(Contents(Path("short.mp3")), Mp3Frames(14));
 
-    // With the silence detector off every recording is kept, an empty one too.
+    // Bytes that do not play at all are judged the same way; without the rule they are kept.
+    EXPECT_EQ(FileRecording(Recording(QByteArray(50000, 'r')), Path("noise.mp3"), smallFileRule).outcome,
+              FilingOutcome::TrashedAsTooShort);
+    EXPECT_EQ(FileRecording(Recording(QByteArray(50000, 'r')), Path("noise.mp3"), {}).outcome, FilingOutcome::Filed);
+
+    // An empty file holds nothing to keep: it is removed whatever the rule.
     const QString empty = Recording(QByteArray());
-    EXPECT_EQ(FileRecording(empty, Path("empty.mp3"), {SaveDirectory(), 0}).outcome, FilingOutcome::Filed);
-    EXPECT_TRUE(QFile::exists(Path("empty.mp3")));
+    EXPECT_EQ(FileRecording(empty, Path("empty.mp3"), {}).outcome, FilingOutcome::DiscardedAsEmpty);
+    EXPECT_FALSE(QFile::exists(empty));
+    EXPECT_FALSE(QFile::exists(Path("empty.mp3")));
 }
 
 TEST_F(RecordingFilerTest, MissingRecordingLeavesTheDestinationAlone)
 {
     WriteFile(Path("talk.mp3"), "earlier");
-    const FilingResult result = FileRecording(Path("never-written"), Path("talk.mp3"), {SaveDirectory(), 0});
+    const FilingResult result = FileRecording(Path("never-written"), Path("talk.mp3"), {});
     EXPECT_EQ(result.outcome, FilingOutcome::NothingRecorded);
     EXPECT_TRUE(result.path.isEmpty());
     EXPECT_FALSE(result.reason.isEmpty());
@@ -155,7 +165,7 @@ TEST_F(RecordingFilerTest, MissingRecordingLeavesTheDestinationAlone)
 
     // Filing a recording onto its own name is not a replacement of another file.
     const QString recorded = Recording();
-    const FilingResult same = FileRecording(recorded, recorded, {SaveDirectory(), 0});
+    const FilingResult same = FileRecording(recorded, recorded, {});
     EXPECT_EQ(same.outcome, FilingOutcome::Filed);
     EXPECT_EQ(Contents(recorded).size(), 50000);
 }

@@ -339,7 +339,7 @@ TEST_F(WaveRecorderTest, MonitorSeesEveryBufferInOrderAndRepaintsEverySixthAcros
     }
 }
 
-TEST_F(WaveRecorderTest, PauseKeepsCountingButSkipsWindowMonitorAndFile)
+TEST_F(WaveRecorderTest, PauseKeepsCountingCaptureButSkipsWindowMonitorFileAndTime)
 {
     constexpr int kLoud = 50;
     constexpr int kPausedTenSeconds = 383;
@@ -364,7 +364,9 @@ TEST_F(WaveRecorderTest, PauseKeepsCountingButSkipsWindowMonitorAndFile)
     Feed(tone.right(4608 * kLoud));
     EXPECT_EQ(monitor.Buffers().size(), std::size_t(2 * kLoud));
     EXPECT_EQ(recorder.CapturedBytes(), 4608u * (2 * kLoud + kPausedTenSeconds));
-    EXPECT_EQ(recorder.ElapsedText(), QStringLiteral("00 : 12"));
+    EXPECT_EQ(recorder.RecordedBytes(), 4608u * (2 * kLoud));
+    // The time shown is the recorded time: 2.6 seconds, not the 12.6 captured.
+    EXPECT_EQ(recorder.ElapsedText(), QStringLiteral("00 : 02"));
     const QString path = StopAndClose(recorder);
 
     const Decoded decoded = DecodeMp3(path, 2);

@@ -42,6 +42,11 @@ public:
     // False when there is nothing to record from: no sound server, or no capture source.
     virtual bool DeviceAvailable() = 0;
 
+    // Records from the source of this name (the sound system's name for it) instead of the
+    // selected one, leaving the selection as it is; empty for the selected one. Set before Open.
+    void SetSourceName(const QString& name) { m_sourceName = name; }
+    const QString& SourceName() const { return m_sourceName; }
+
     // Connects to the device with the format (16-bit PCM only) and the exact buffer size, ready
     // to start. Fails with no device, an unsupported format or a zero buffer size.
     virtual bool Open(const PcmFormat& format, std::size_t bufferBytes, BufferCallback onBuffer,
@@ -61,4 +66,7 @@ public:
     virtual std::uint64_t LostBytes() const = 0;
     // Why the last Open or Start failed, for logs and test messages.
     virtual QString LastError() const = 0;
+
+private:
+    QString m_sourceName;
 };

@@ -89,7 +89,7 @@ bool CPulseCapture::Open(const PcmFormat& format, std::size_t bufferBytes, Buffe
 bool CPulseCapture::ConnectStream(const PcmFormat& format, std::size_t bufferBytes)
 {
     CPulseConnection::DefaultDevices devices;
-    if (!m_connection->ReadDefaultDevices(devices) || devices.sourceName.isEmpty()) {
+    if (SourceName().isEmpty() && (!m_connection->ReadDefaultDevices(devices) || devices.sourceName.isEmpty())) {
         m_error = QStringLiteral("no capture source");
         return false;
     }
@@ -113,11 +113,14 @@ bool CPulseCapture::ConnectStream(const PcmFormat& format, std::size_t bufferByt
     attributes.prebuf = kServerDefault;
     attributes.minreq = kServerDefault;
     attributes.fragsize = static_cast<std::uint32_t>(bufferBytes) * kBuffersPerFragment;
-    // The default source at connect time; a stream without a fixed device follows a later change.
-    // Timing updates tell how much the server sent, which shows sound lost on the way.
+    // The named source, or the default one at connect time; a stream without a fixed device
+    // follows a later change. Timing updates tell how much the server sent, which shows sound
+    // lost on the way.
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
                                                       PA_STREAM_AUTO_TIMING_UPDATE);
-    if (pa_stream_connect_record(m_stream.Get(), nullptr, &attributes, flags) < 0) {
+    const QByteArray device = SourceName().toUtf8();
+    if (pa_stream_connect_record(m_stream.Get(), device.isEmpty() ? nullptr : device.constData(), &attributes, flags) <
+        0) {
         m_error = m_connection->LastError();
         return false;
     }
