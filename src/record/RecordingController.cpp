@@ -136,6 +136,13 @@ void CRecordingController::Record()
     m_newFileCounter = 0;
     m_sessionCapturedMs = 0;
     m_startedByEntry = -1;
+    const QString problem = RecordingNames::RecordFileTextProblem(m_recordFileText);
+    if (!m_recorder && !problem.isEmpty()) {
+        // Refused before anything records: the name could only fail at Stop or land outside
+        // the save directory.
+        emit messageToShow(QStringLiteral("The recording could not start: %1.").arg(problem));
+        return;
+    }
     StartRecording();
 }
 

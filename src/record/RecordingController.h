@@ -59,7 +59,9 @@ public:
     int RecoverOrphanedRecordings();
 
     // --- commands
-    void Record(); // NewFileCounter = 0, then start
+    // NewFileCounter = 0, then start; refused with a message when the "Record File" text has a
+    // folder part or is too long for a file name.
+    void Record();
     void TogglePause();
     void Stop();
     void ContinueInNewFile();

@@ -324,6 +324,20 @@ TEST_F(MainWindowTest, EveryRecordGetsItsOwnFileAndTheListShowsTheNameUsed)
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(QLatin1Char('\n')).toStdString();
 }
 
+TEST_F(MainWindowTest, ARecordFileNameWithAFolderPartIsRefusedBeforeRecording)
+{
+    CMainWindow& window = OpenWindow();
+    auto* box = ControlId::Find<QLineEdit>(&window, CMainWindow::kRecordFileBoxId);
+    ASSERT_NE(box, nullptr);
+    QTest::keyClicks(box, QStringLiteral("../outside"));
+    window.OnCommand(CommandId::kRecord);
+    EXPECT_FALSE(window.Controller().IsRecording());
+    EXPECT_FALSE(Button(window, CommandId::kRecordButton)->IsHeldDown());
+    ASSERT_EQ(m_shown.size(), 1);
+    EXPECT_TRUE(m_shown[0].contains(QStringLiteral("has a folder part"))) << m_shown[0].toStdString();
+    EXPECT_TRUE(QDir(m_save.path()).entryList(QDir::Files).isEmpty());
+}
+
 TEST_F(MainWindowTest, ARecordingUnderASecondGoesToTheTrashAndTheUserIsTold)
 {
     CRecordSettings::Instance().SetSilenceDetectorEnabled(true);

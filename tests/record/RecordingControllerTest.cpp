@@ -486,9 +486,11 @@ TEST_F(RecordingControllerTest, OrphanedRecordingsAreFiledUnderTheirNamesAtTheNe
 TEST_F(RecordingControllerTest, ARecordingThatCannotBeFiledIsKeptReportedAndTriedAgainLater)
 {
     CRecordSettings::Instance().SetSilenceDetectorEnabled(false);
-    m_controller->SetRecordFileText("missing-folder/talk.mp3");
+    // Record refuses a folder part, but the text may still be edited while recording.
+    m_controller->SetRecordFileText("talk.mp3");
     m_controller->Record();
     Feed(Tone(3, kChannels, kRate));
+    m_controller->SetRecordFileText("missing-folder/talk.mp3");
     m_controller->Stop();
     EXPECT_TRUE(m_filed.isEmpty());
     ASSERT_EQ(m_messages.size(), 1);
