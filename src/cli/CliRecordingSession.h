@@ -23,8 +23,9 @@ public:
     CRecordingController& Controller() { return m_controller; }
 
     // Records from the capture source named (sound-system name or description) when one is
-    // given, without changing the selected one; takes the recorded source's level for the silence detector, and files
-    // the recordings a killed run left behind. False, with a message printed, when the source cannot be used.
+    // given, without changing the selected one; takes the recorded source's level for the
+    // silence detector, and files the recordings a killed run left behind. False, with a
+    // message printed, when the source cannot be used.
     bool Prepare(const std::optional<QString>& sourceName);
 
     // Prints the elapsed time as it changes ("00 : 03"), for interactive recording.
