@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The desktop's trash, as file managers keep it (freedesktop.org Trash specification): a file
+// The desktop's trash, as file managers keep it (the freedesktop.org trash layout): a file
 // goes to files/NAME of a trash directory, and info/NAME.trashinfo beside it says where it came
 // from and when, so the desktop can list and restore it.
 //
