@@ -49,9 +49,11 @@ mad_flow CDecodingSink::OnFrame(const mad_header& header, const mad_pcm& pcm)
         m_firstFrame = FrameShape{pcm.samplerate, pcm.channels};
     }
     if (!AcceptsFrame(pcm)) {
-        ++m_skippedFrames;
-        std::fprintf(stderr, "skipping frame %d: %u Hz, %u channel(s) do not fit the output\n", context.frameCount,
-                     pcm.samplerate, unsigned(pcm.channels));
+        // Once per file: a stream that changes shape would otherwise give a line per frame.
+        if (++m_skippedFrames == 1) {
+            std::fprintf(stderr, "skipping frame %d: %u Hz, %u channel(s) do not fit the output\n", context.frameCount,
+                         pcm.samplerate, unsigned(pcm.channels));
+        }
         return MAD_FLOW_CONTINUE;
     }
 

@@ -15,7 +15,7 @@ class CTranscodeContext;
 //
 // The output is set up for the first frame's channel count and sample rate. A later frame
 // that differs in either (a damaged file, or a false sync read as another kind of frame) is
-// skipped with a line on stderr rather than fed to an output that cannot take it.
+// skipped (with one line on stderr for the first) rather than fed to an output that cannot take it.
 class CDecodingSink : public FrameSink
 {
 public:

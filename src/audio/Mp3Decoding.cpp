@@ -1,29 +1,73 @@
 #include "audio/Mp3Decoding.h"
 
 #include "audio/TranscodeContext.h"
+#include "tags/Mp3AudioSpan.h"
 
 #include <cstdio>
+#include <set>
+#include <vector>
 
 namespace
 {
-// The callback data of one run: the block still to be handed to libmad and the sink.
-struct DecodeRun
+enum class InputStage
 {
-    const unsigned char* start = nullptr;
-    unsigned long remaining = 0;
-    FrameSink* sink = nullptr;
+    Start, // nothing handed over yet
+    Audio, // the audio between the tags
+    Tail,  // the unread rest of the audio, with guard bytes behind it
 };
 
-// Hands the whole block over at the first request; the second request ends the run.
+// The callback data of one run: the audio still to be handed to libmad, the sink, and the
+// kinds of error already reported.
+struct DecodeRun
+{
+    const unsigned char* file = nullptr;
+    CMp3AudioSpan audio = CMp3AudioSpan::InBuffer(nullptr, 0);
+    InputStage stage = InputStage::Start;
+    const unsigned char* buffer = nullptr; // what libmad reads now
+    std::uint64_t bufferOffset = 0;        // where that lies in the file
+    std::vector<unsigned char> tail;
+    FrameSink* sink = nullptr;
+    std::set<int> reportedErrors;
+};
+
+void HandOver(DecodeRun& run, mad_stream* stream, const unsigned char* bytes, std::size_t length, std::uint64_t offset)
+{
+    run.buffer = bytes;
+    run.bufferOffset = offset;
+    mad_stream_buffer(stream, bytes, static_cast<unsigned long>(length));
+}
+
+// Hands the audio over whole at the first request. libmad holds back the last frame until it
+// sees MAD_BUFFER_GUARD bytes behind it, and the tags that might stand there are no longer
+// part of the audio; so the second request gets the unread rest again with zeros behind it,
+// and the third ends the run.
 mad_flow InputHandler(void* data, mad_stream* stream)
 {
     auto* run = static_cast<DecodeRun*>(data);
-    if (run->remaining == 0) {
-        return MAD_FLOW_STOP;
+    switch (run->stage) {
+    case InputStage::Start:
+        run->stage = InputStage::Audio;
+        if (run->audio.Size() == 0) {
+            return MAD_FLOW_STOP;
+        }
+        HandOver(*run, stream, run->file + run->audio.Start(), std::size_t(run->audio.Size()), run->audio.Start());
+        return MAD_FLOW_CONTINUE;
+    case InputStage::Audio: {
+        run->stage = InputStage::Tail;
+        if (stream->next_frame == nullptr || stream->next_frame >= stream->bufend) {
+            return MAD_FLOW_STOP;
+        }
+        const auto unread = std::size_t(stream->bufend - stream->next_frame);
+        const std::uint64_t offset = run->bufferOffset + std::uint64_t(stream->next_frame - run->buffer);
+        run->tail.assign(stream->next_frame, stream->bufend);
+        run->tail.resize(unread + MAD_BUFFER_GUARD, 0);
+        HandOver(*run, stream, run->tail.data(), run->tail.size(), offset);
+        return MAD_FLOW_CONTINUE;
     }
-    mad_stream_buffer(stream, run->start, run->remaining);
-    run->remaining = 0;
-    return MAD_FLOW_CONTINUE;
+    case InputStage::Tail:
+        break;
+    }
+    return MAD_FLOW_STOP;
 }
 
 mad_flow OutputHandler(void* data, const mad_header* header, mad_pcm* pcm)
@@ -37,13 +81,29 @@ mad_flow OutputHandler(void* data, const mad_header* header, mad_pcm* pcm)
     }
 }
 
-// Damaged frames are skipped; libmad itself ends the run on an unrecoverable error.
+// Damaged frames are skipped; libmad itself ends the run on an unrecoverable error. A damaged
+// file would otherwise fill the console, so each kind of error is reported once per file.
 mad_flow ErrorHandler(void* data, mad_stream* stream, mad_frame*)
 {
-    const auto* run = static_cast<const DecodeRun*>(data);
-    const auto offset = stream->this_frame ? stream->this_frame - run->start : 0;
-    std::fprintf(stderr, "decoding error 0x%04x (%s) at byte offset %u\n", static_cast<unsigned>(stream->error),
-                 mad_stream_errorstr(stream), static_cast<unsigned>(offset));
+    auto* run = static_cast<DecodeRun*>(data);
+    const unsigned char* at = stream->this_frame ? stream->this_frame : run->buffer;
+    const std::uint64_t offset = run->bufferOffset + std::uint64_t(at - run->buffer);
+    if (offset >= run->audio.End()) {
+        return MAD_FLOW_CONTINUE; // the guard bytes behind the last frame
+    }
+    if (stream->error == MAD_ERROR_LOSTSYNC) {
+        // An ID3v2 tag where the next frame was expected (files put together) is skipped whole.
+        const std::uint64_t tag = CMp3AudioSpan::Id3v2TagSize(at, std::size_t(stream->bufend - at));
+        if (tag != 0) {
+            const bool fits = tag <= run->audio.End() - offset;
+            mad_stream_skip(stream, static_cast<unsigned long>(fits ? tag : CMp3AudioSpan::kId3v2HeaderSize));
+            return MAD_FLOW_CONTINUE;
+        }
+    }
+    if (run->reportedErrors.insert(static_cast<int>(stream->error)).second) {
+        std::fprintf(stderr, "decoding error 0x%04x (%s) at byte offset %llu\n", static_cast<unsigned>(stream->error),
+                     mad_stream_errorstr(stream), static_cast<unsigned long long>(offset));
+    }
     return MAD_FLOW_CONTINUE;
 }
 
@@ -68,8 +128,8 @@ private:
 int RunDecoder(const std::uint8_t* data, std::size_t length, FrameSink& sink)
 {
     DecodeRun run;
-    run.start = data;
-    run.remaining = data ? static_cast<unsigned long>(length) : 0;
+    run.file = data;
+    run.audio = CMp3AudioSpan::InBuffer(data, length);
     run.sink = &sink;
     int result = 0;
     {

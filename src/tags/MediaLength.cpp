@@ -1,5 +1,6 @@
 #include "tags/MediaLength.h"
 
+#include "tags/Mp3AudioSpan.h"
 #include "tags/MpegFrameScanner.h"
 
 #include <QFile>
@@ -66,88 +67,6 @@ std::uint32_t ReadLe32(const std::uint8_t* p)
 std::uint16_t ReadLe16(const std::uint8_t* p)
 {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-// ID3v2 header or footer: marker, version, revision, flags, then a 28-bit size in four bytes of
-// seven bits each. Gives the whole tag's size, header and footer included.
-constexpr std::size_t kId3v2HeaderSize = 10;
-constexpr std::uint8_t kId3v2FooterFlag = 0x10;
-constexpr std::uint8_t kSyncsafeHighBit = 0x80;
-constexpr int kSyncsafeBits = 7;
-
-bool Id3v2TagSize(const std::uint8_t* p, const char* marker, std::uint64_t& tagSize)
-{
-    if (std::memcmp(p, marker, 3) != 0 || p[3] == 0xFF || p[4] == 0xFF) {
-        return false;
-    }
-    std::uint64_t bodySize = 0;
-    for (std::size_t i = 6; i < kId3v2HeaderSize; ++i) {
-        if ((p[i] & kSyncsafeHighBit) != 0) {
-            return false;
-        }
-        bodySize = bodySize << kSyncsafeBits | p[i];
-    }
-    const bool hasFooter = (p[5] & kId3v2FooterFlag) != 0;
-    tagSize = kId3v2HeaderSize + bodySize + (hasFooter ? kId3v2HeaderSize : 0);
-    return true;
-}
-
-// Skips any ID3v2 tags in front of the audio. A tag claiming to run past the end of the file is
-// broken; the audio is then looked for right after its header.
-template <typename Reader>
-std::uint64_t AudioStart(const Reader& reader)
-{
-    const std::uint64_t size = reader.Size();
-    std::uint64_t start = 0;
-    std::array<std::uint8_t, kId3v2HeaderSize> header{};
-    std::uint64_t tagSize = 0;
-    while (reader.Read(start, header.size(), header.data()) && Id3v2TagSize(header.data(), "ID3", tagSize)) {
-        if (tagSize > size - start) {
-            return start + kId3v2HeaderSize;
-        }
-        start += tagSize;
-    }
-    return start;
-}
-
-constexpr std::uint64_t kId3v1TagSize = 128;
-constexpr std::size_t kApeFooterSize = 32;
-constexpr std::size_t kApeTagSizeOffset = 12;
-constexpr std::size_t kApeFlagsOffset = 20;
-constexpr std::uint32_t kApeHasHeaderFlag = 0x80000000u;
-
-// Cuts the tags that may follow the audio (ID3v1, APE, an appended ID3v2) so that no tag byte can
-// be taken for a frame and the last frame is known to end where the audio ends.
-template <typename Reader>
-std::uint64_t AudioEnd(const Reader& reader, std::uint64_t start)
-{
-    std::uint64_t end = reader.Size();
-    std::array<std::uint8_t, kApeFooterSize> footer{};
-    for (;;) {
-        const std::uint64_t audio = end - start;
-        if (audio >= kId3v1TagSize && reader.Read(end - kId3v1TagSize, 3, footer.data()) &&
-            std::memcmp(footer.data(), "TAG", 3) == 0) {
-            end -= kId3v1TagSize;
-            continue;
-        }
-        if (audio >= kApeFooterSize && reader.Read(end - kApeFooterSize, kApeFooterSize, footer.data()) &&
-            std::memcmp(footer.data(), "APETAGEX", 8) == 0) {
-            const bool hasHeader = (ReadLe32(footer.data() + kApeFlagsOffset) & kApeHasHeaderFlag) != 0;
-            const std::uint64_t tagSize =
-                std::uint64_t(ReadLe32(footer.data() + kApeTagSizeOffset)) + (hasHeader ? kApeFooterSize : 0);
-            if (tagSize >= kApeFooterSize && tagSize <= audio) {
-                end -= tagSize;
-                continue;
-            }
-        }
-        std::uint64_t tagSize = 0;
-        if (audio >= kId3v2HeaderSize && reader.Read(end - kId3v2HeaderSize, kId3v2HeaderSize, footer.data()) &&
-            Id3v2TagSize(footer.data(), "3DI", tagSize) && tagSize <= audio) {
-            end -= tagSize;
-            continue;
-        }
-        return end;
-    }
 }
 
 constexpr std::size_t kRiffHeaderSize = 12;
@@ -217,9 +136,12 @@ constexpr std::size_t kReadBlockSize = 256 * 1024;
 std::int64_t Mp3FileLength(QFile& file)
 {
     const FileReader reader(file);
-    const std::uint64_t start = AudioStart(reader);
-    const std::uint64_t end = AudioEnd(reader, start);
-    CMpegFrameScanner scanner(start, end);
+    const CMp3AudioSpan audio =
+        CMp3AudioSpan::Find(reader.Size(), [&reader](std::uint64_t offset, std::size_t length, std::uint8_t* out) {
+            return reader.Read(offset, length, out);
+        });
+    const std::uint64_t end = audio.End();
+    CMpegFrameScanner scanner(audio.Start(), end);
     std::vector<std::uint8_t> block(std::max(kReadBlockSize, CMpegFrameScanner::kLookahead * 2));
     while (!scanner.Finished()) {
         const std::uint64_t offset = scanner.NextOffset();
@@ -236,17 +158,29 @@ std::int64_t Mp3FileLength(QFile& file)
 }
 } // namespace
 
+namespace
+{
+CMpegFrameScanner ScanBuffer(const std::uint8_t* data, std::size_t size)
+{
+    const CMp3AudioSpan audio = CMp3AudioSpan::InBuffer(data, size);
+    CMpegFrameScanner scanner(audio.Start(), audio.End());
+    // The scanner may skip a tag that reaches past the window it is given; go on from there.
+    while (data != nullptr && !scanner.Finished()) {
+        const std::uint64_t offset = scanner.NextOffset();
+        scanner.Scan(data + offset, std::size_t(audio.End() - offset));
+    }
+    return scanner;
+}
+} // namespace
+
 std::int64_t CMediaLength::Mp3LengthMs(const std::uint8_t* data, std::size_t size)
 {
-    if (data == nullptr) {
-        return 0;
-    }
-    const BufferReader reader(data, size);
-    const std::uint64_t start = AudioStart(reader);
-    const std::uint64_t end = AudioEnd(reader, start);
-    CMpegFrameScanner scanner(start, end);
-    scanner.Scan(data + start, std::size_t(end - start));
-    return scanner.Milliseconds();
+    return ScanBuffer(data, size).Milliseconds();
+}
+
+std::uint64_t CMediaLength::Mp3Samples(const std::uint8_t* data, std::size_t size)
+{
+    return ScanBuffer(data, size).Samples();
 }
 
 std::int64_t CMediaLength::WavLengthMs(const std::uint8_t* data, std::size_t size)

@@ -11,5 +11,7 @@ class CMediaLength
 public:
     static std::int64_t QueryLength(const QString& path);
     static std::int64_t Mp3LengthMs(const std::uint8_t* data, std::size_t size);
+    // Samples per channel of every MPEG frame between the tags, counted by their headers.
+    static std::uint64_t Mp3Samples(const std::uint8_t* data, std::size_t size);
     static std::int64_t WavLengthMs(const std::uint8_t* data, std::size_t size);
 };

@@ -3,6 +3,7 @@
 #include "audio/FrameSink.h"
 #include "audio/Mp3Decoding.h"
 #include "audio/SampleScaling.h"
+#include "tags/Mp3AudioSpan.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mad.h>
+#include <set>
 
 namespace
 {
@@ -23,30 +25,6 @@ constexpr unsigned kSamplesPerSubbandSlot = 32;
 // The most samples one frame holds per channel (Layer II and MPEG-1 Layer III).
 constexpr std::size_t kMaxFrameSamples = 1152;
 
-constexpr std::size_t kId3v2HeaderSize = 10;
-constexpr std::uint8_t kId3v2FooterFlag = 0x10;
-constexpr std::uint8_t kSyncsafeHighBit = 0x80;
-constexpr int kSyncsafeBits = 7;
-constexpr std::size_t kId3v1TagSize = 128;
-
-// The size of an ID3v2 tag (header and footer included) starting at p, or 0 when none starts
-// there.
-std::size_t Id3v2TagSize(const std::uint8_t* p, std::size_t available)
-{
-    if (available < kId3v2HeaderSize || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF) {
-        return 0;
-    }
-    std::size_t bodySize = 0;
-    for (std::size_t i = 6; i < kId3v2HeaderSize; ++i) {
-        if ((p[i] & kSyncsafeHighBit) != 0) {
-            return 0;
-        }
-        bodySize = bodySize << kSyncsafeBits | p[i];
-    }
-    const bool hasFooter = (p[5] & kId3v2FooterFlag) != 0;
-    return kId3v2HeaderSize + bodySize + (hasFooter ? kId3v2HeaderSize : 0);
-}
-
 // The state of one listening run, handed to libmad's callbacks.
 struct ListenRun
 {
@@ -59,6 +37,7 @@ struct ListenRun
     std::uint64_t nextFrameStart = 0;
     const CClipSource::PcmConsumer* consumer = nullptr;
     std::vector<std::uint8_t> pcm;
+    std::set<int>* reportedErrors = nullptr; // kinds of error already reported for the file
 };
 
 mad_flow InputHandler(void* data, mad_stream* stream)
@@ -129,8 +108,21 @@ mad_flow ErrorHandler(void* data, mad_stream* stream, mad_frame*)
     if (std::size_t(offset) >= run->audioBytes) {
         return MAD_FLOW_CONTINUE;
     }
-    std::fprintf(stderr, "decoding error 0x%04x (%s) at byte offset %u\n", static_cast<unsigned>(stream->error),
-                 mad_stream_errorstr(stream), static_cast<unsigned>(offset));
+    if (stream->error == MAD_ERROR_LOSTSYNC) {
+        // An ID3v2 tag where the next frame was expected (files put together) is skipped whole.
+        const std::uint64_t tag =
+            CMp3AudioSpan::Id3v2TagSize(stream->this_frame, run->audioBytes - std::size_t(offset));
+        if (tag != 0) {
+            const bool fits = tag <= run->audioBytes - std::size_t(offset);
+            mad_stream_skip(stream, static_cast<unsigned long>(fits ? tag : CMp3AudioSpan::kId3v2HeaderSize));
+            return MAD_FLOW_CONTINUE;
+        }
+    }
+    // Once per kind of error: a damaged file must not fill the console at every play.
+    if (run->reportedErrors->insert(static_cast<int>(stream->error)).second) {
+        std::fprintf(stderr, "decoding error 0x%04x (%s) at byte offset %u\n", static_cast<unsigned>(stream->error),
+                     mad_stream_errorstr(stream), static_cast<unsigned>(offset));
+    }
     return MAD_FLOW_CONTINUE;
 }
 
@@ -171,16 +163,9 @@ bool CMp3ClipSource::LoadBytes(const QByteArray& bytes)
 {
     m_audio.clear();
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    std::size_t start = 0;
-    std::size_t end = static_cast<std::size_t>(bytes.size());
-    for (std::size_t tag = Id3v2TagSize(data, end); tag != 0 && tag <= end - start;
-         tag = Id3v2TagSize(data + start, end - start)) {
-        start += tag;
-    }
-    if (end - start >= kId3v1TagSize && std::memcmp(data + end - kId3v1TagSize, "TAG", 3) == 0) {
-        end -= kId3v1TagSize;
-    }
-    m_audio.assign(data + start, data + end);
+    m_reportedErrors.clear();
+    const CMp3AudioSpan audio = CMp3AudioSpan::InBuffer(data, static_cast<std::size_t>(bytes.size()));
+    m_audio.assign(data + audio.Start(), data + audio.End());
     m_audio.resize(m_audio.size() + MAD_BUFFER_GUARD, 0);
 
     bool found = false;
@@ -206,6 +191,7 @@ bool CMp3ClipSource::Run(std::int64_t startMs, const PcmConsumer& consumer)
     run.firstSample =
         static_cast<std::uint64_t>(std::max<std::int64_t>(startMs, 0)) * m_format.sampleRate / kMillisecondsPerSecond;
     run.consumer = &consumer;
+    run.reportedErrors = &m_reportedErrors;
     run.pcm.resize(std::size_t(PcmFormat::kMaxChannels) * kBytesPerSample * kMaxFrameSamples);
     CListenDecoder decoder(run);
     return decoder.Run() == 0;

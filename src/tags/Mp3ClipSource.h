@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <set>
 #include <vector>
 
 // An MP3 file decoded with libmad for listening. The file is held in memory; a start position
@@ -23,8 +24,9 @@ public:
     bool Run(std::int64_t startMs, const PcmConsumer& consumer) override;
 
 private:
-    // The audio between any leading ID3v2 tag and a trailing ID3v1 tag, followed by libmad's
-    // guard bytes so the last frame decodes too.
+    // The audio between the tags in front and behind, followed by libmad's guard bytes so the
+    // last frame decodes too.
     std::vector<std::uint8_t> m_audio;
     PcmFormat m_format;
+    std::set<int> m_reportedErrors; // kinds of decoding error already reported for the file
 };

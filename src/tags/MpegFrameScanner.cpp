@@ -1,5 +1,7 @@
 #include "tags/MpegFrameScanner.h"
 
+#include "tags/Mp3AudioSpan.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -152,6 +154,7 @@ CMpegFrameScanner::CMpegFrameScanner(std::uint64_t audioStart, std::uint64_t aud
     : m_audioStart(audioStart)
     , m_audioEnd(std::max(audioStart, audioEnd))
     , m_position(audioStart)
+    , m_streamStart(audioStart)
 {
     static_assert(kRateSlotCount == kMpegVersionCount * kRatesPerVersion);
     m_finished = m_audioEnd - m_position < kHeaderSize;
@@ -170,7 +173,9 @@ void CMpegFrameScanner::Scan(const std::uint8_t* window, std::size_t size)
     const std::size_t end = reachesEnd ? std::size_t(rangeLeft) : size;
     // Positions before this one have every byte a decision can need inside the window.
     const std::size_t decidable = reachesEnd ? end : (size > kLookahead ? size - kLookahead : 0);
-    const std::size_t rangeStart = origin == m_audioStart ? 0 : SIZE_MAX;
+    // Where the stream begins once leading tags are skipped, if that is in this window.
+    const std::size_t rangeStart =
+        m_streamStart >= origin && m_streamStart - origin < size ? std::size_t(m_streamStart - origin) : SIZE_MAX;
 
     auto confirmed = [&](std::size_t position, const FrameHeader& candidate) {
         std::size_t next = position + candidate.length;
@@ -202,6 +207,32 @@ void CMpegFrameScanner::Scan(const std::uint8_t* window, std::size_t size)
                 continue;
             }
             m_inStep = false;
+            m_frameExpected = true;
+        }
+        if (m_frameExpected) {
+            // Where a frame was expected, an ID3v2 tag (in front of the audio, or between files
+            // that were put together) is skipped whole: whatever it holds is no sound.
+            m_frameExpected = false;
+            const std::uint64_t tag = CMp3AudioSpan::Id3v2TagSize(window + position, end - position);
+            if (tag != 0) {
+                const std::uint64_t absolute = origin + position;
+                const bool leading = absolute == m_streamStart;
+                // A tag claiming to run past the range is broken; only its header is passed over.
+                const std::uint64_t skipped =
+                    tag <= m_audioEnd - absolute ? tag : std::uint64_t(CMp3AudioSpan::kId3v2HeaderSize);
+                if (leading) {
+                    m_streamStart += skipped;
+                }
+                m_frameExpected = skipped == tag;
+                if (skipped > size - position) {
+                    position = size; // the caller's next window starts after the tag
+                    m_position = absolute + skipped;
+                    m_finished = m_audioEnd - m_position < kHeaderSize;
+                    return;
+                }
+                position += std::size_t(skipped);
+                continue;
+            }
         }
         const std::size_t searchEnd = std::min(decidable, end - kHeaderSize + 1);
         const auto* sync =
@@ -237,4 +268,13 @@ std::int64_t CMpegFrameScanner::Milliseconds() const
         milliseconds += std::int64_t(m_samplesByRate[slot] * kMillisecondsPerSecond / SampleRateOf(slot));
     }
     return milliseconds;
+}
+
+std::uint64_t CMpegFrameScanner::Samples() const
+{
+    std::uint64_t samples = 0;
+    for (const std::uint64_t count : m_samplesByRate) {
+        samples += count;
+    }
+    return samples;
 }

@@ -8,6 +8,7 @@
 // headers alone, without decoding, and sums their playing time. The range can be fed whole or
 // in consecutive windows, so a large file never has to be in memory at once.
 //
+// ID3v2 tags in front of the audio or between frames are skipped by their size, never scanned.
 // Junk between frames is skipped: after losing step, a header is only believed when the next
 // two headers follow it where its length says and belong to the same stream.
 class CMpegFrameScanner
@@ -28,6 +29,8 @@ public:
     void Scan(const std::uint8_t* window, std::size_t size);
 
     std::int64_t Milliseconds() const;
+    // Every sample counted, per channel, whatever the sample rate of its frame.
+    std::uint64_t Samples() const;
 
 private:
     static constexpr int kRateSlotCount = 9;
@@ -37,6 +40,10 @@ private:
     std::uint64_t m_position;
     bool m_finished = false;
     bool m_inStep = false;
+    // Where the audio begins once the ID3v2 tags in front of it are skipped.
+    std::uint64_t m_streamStart;
+    // At the start and where a frame did not follow the last one: an ID3v2 tag may stand here.
+    bool m_frameExpected = true;
     // The stream last locked onto: version, layer, sample rate and channel count must stay.
     int m_streamVersion = 0;
     int m_streamLayer = 0;

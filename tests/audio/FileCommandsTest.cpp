@@ -32,8 +32,9 @@ namespace
 {
 constexpr double kFrame44k = 1152.0 / 44100;
 constexpr double kFrame22k = 576.0 / 22050;
-// Decoding keeps the source's encoder delay and padding and encoding adds its own.
-constexpr double kEncoderOverheadFrames = 3;
+// Decoding keeps the source's encoder delay and padding, its Info frame and its last frame, and
+// encoding adds its own.
+constexpr double kEncoderOverheadFrames = 4;
 // A part may also end up to a frame late: it is cut at a frame boundary.
 constexpr double kPartSlackFrames = kEncoderOverheadFrames + 1;
 constexpr int kPollMs = 10;

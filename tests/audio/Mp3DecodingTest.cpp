@@ -8,6 +8,7 @@
 #include "audio/WholeFile.h"
 #include "support/TestSupport.h"
 
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
@@ -159,6 +160,66 @@ TEST_F(Mp3DecodingTest, EmptyInputEndsTheRunWithoutAFrame)
     EXPECT_EQ(ProbeFirstFrameBitrate(Path("empty.mp3")), 0);
 }
 
+namespace
+{
+struct Decoded
+{
+    std::vector<std::int16_t> pcm;
+    int frames = 0;
+    QByteArray errors;
+};
+
+Decoded DecodeBytes(const QByteArray& bytes)
+{
+    CCollectingSink sink;
+    CStderrCapture errors;
+    DecodeMp3Buffer(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), sink);
+    CTranscodeContext::DestroyInstance();
+    return {sink.pcm, sink.frames, errors.Text()};
+}
+
+QByteArray Id3v1Tag()
+{
+    QByteArray tag("TAG");
+    tag.append(QByteArray(30, '\xFF')); // a title of sync bytes
+    tag.append(QByteArray(128 - tag.size(), '\0'));
+    return tag;
+}
+} // namespace
+
+// Two seconds of real MPEG frames hidden in PRIV frames of tags in front, between the frames
+// and behind must never be heard: the file decodes exactly as the audio alone, every frame up
+// to the last, as mpg123 decodes it, and without a word on stderr.
+TEST_F(Mp3DecodingTest, TagsNeverBecomeAudioWhereverTheyStand)
+{
+    const QString real = MakeBareToneMp3(m_dir.path(), QStringLiteral("real"), 44100, 2, 0.5, 128);
+    const QString decoy = MakeToneMp3(m_dir.path(), QStringLiteral("decoy"), 44100, 2, 2.0, 128);
+    ASSERT_FALSE(real.isEmpty() || decoy.isEmpty());
+    const QByteArray audio = TestSupport::ReadAll(real);
+    const QByteArray hidden = TestSupport::ReadAll(decoy);
+    using TestSupport::Id3v2TagWithPrivateFrame;
+
+    const Decoded alone = DecodeBytes(audio);
+    const auto reference = Mpg123Pcm(real);
+    ASSERT_FALSE(reference.empty());
+    EXPECT_EQ(alone.pcm.size(), reference.size());
+    const Likeness likeness = Compare(reference, alone.pcm, 2, 1152);
+    EXPECT_GT(likeness.correlation, 0.999);
+    EXPECT_LT(likeness.rmsDifference, 16.0);
+
+    const QByteArray tagged = Id3v2TagWithPrivateFrame(hidden, 4, true) + Id3v2TagWithPrivateFrame(hidden, 3, false) +
+                              audio + Id3v2TagWithPrivateFrame(hidden, 4, true) + Id3v1Tag();
+    const Decoded fromTagged = DecodeBytes(tagged);
+    EXPECT_TRUE(fromTagged.errors.isEmpty()) << fromTagged.errors.constData();
+    EXPECT_EQ(fromTagged.frames, alone.frames);
+    EXPECT_TRUE(fromTagged.pcm == alone.pcm);
+
+    // Two files put together with a tag between them: the tag is passed over whole.
+    const Decoded joined = DecodeBytes(audio + Id3v2TagWithPrivateFrame(hidden, 3, false) + audio);
+    EXPECT_TRUE(joined.errors.isEmpty()) << joined.errors.constData();
+    EXPECT_EQ(joined.frames, 2 * alone.frames);
+}
+
 TEST_F(Mp3DecodingTest, DamagedFramesAreReportedAndSkipped)
 {
     const QString mp3 = MakeToneMp3(m_dir.path(), QStringLiteral("tone"), 44100, 2, 4.0, 128);
@@ -182,6 +243,14 @@ TEST_F(Mp3DecodingTest, DamagedFramesAreReportedAndSkipped)
     const QByteArray report = errors.Text();
     EXPECT_TRUE(report.startsWith("decoding error 0x")) << report.constData();
     EXPECT_TRUE(report.contains(" at byte offset ")) << report.constData();
+    // One line per kind of error, however many frames are damaged.
+    QSet<QByteArray> kinds;
+    for (const QByteArray& line : report.split('\n')) {
+        if (!line.isEmpty()) {
+            EXPECT_FALSE(kinds.contains(line.left(21))) << report.constData();
+            kinds.insert(line.left(21));
+        }
+    }
     // Decoding went on after the damage: a few frames around it are lost (the bit reservoir
     // needs the frames before), and the end of the file decodes exactly as the clean copy does.
     EXPECT_LT(sink.frames, cleanSink.frames);

@@ -30,8 +30,10 @@ void PrepareProcess()
     }
 }
 
-QString MakeToneMp3(const QString& folder, const QString& name, int sampleRate, int channels, double seconds, int kbps,
-                    double amplitude)
+namespace
+{
+QString EncodeTone(const QString& folder, const QString& name, int sampleRate, int channels, double seconds, int kbps,
+                   double amplitude, const QStringList& lameOptions)
 {
     const QString wav = folder + QStringLiteral("/") + name + QStringLiteral(".wav");
     const QString mp3 = folder + QStringLiteral("/") + name + QStringLiteral(".mp3");
@@ -44,9 +46,24 @@ QString MakeToneMp3(const QString& folder, const QString& name, int sampleRate, 
     if (made.exitCode != 0) {
         return {};
     }
-    const auto encoded = RunTool(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("--cbr"),
-                                                          QStringLiteral("-b"), QString::number(kbps), wav, mp3});
+    const auto encoded = RunTool(QStringLiteral("lame"), QStringList{QStringLiteral("--quiet"), QStringLiteral("--cbr"),
+                                                                     QStringLiteral("-b"), QString::number(kbps)} +
+                                                             lameOptions + QStringList{wav, mp3});
     return encoded.exitCode == 0 ? mp3 : QString();
+}
+} // namespace
+
+QString MakeToneMp3(const QString& folder, const QString& name, int sampleRate, int channels, double seconds, int kbps,
+                    double amplitude)
+{
+    return EncodeTone(folder, name, sampleRate, channels, seconds, kbps, amplitude, {});
+}
+
+QString MakeBareToneMp3(const QString& folder, const QString& name, int sampleRate, int channels, double seconds,
+                        int kbps)
+{
+    constexpr double kAmplitude = 0.5;
+    return EncodeTone(folder, name, sampleRate, channels, seconds, kbps, kAmplitude, {QStringLiteral("-t")});
 }
 
 std::vector<std::int16_t> Mpg123Pcm(const QString& mp3Path)

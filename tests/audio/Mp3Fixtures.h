@@ -17,6 +17,11 @@ void PrepareProcess();
 QString MakeToneMp3(const QString& folder, const QString& name, int sampleRate, int channels, double seconds, int kbps,
                     double amplitude = 0.5);
 
+// The same without the Info frame (lame -t): every frame is sound, so decoders that skip an
+// Info frame and those that decode it as silence give the same samples.
+QString MakeBareToneMp3(const QString& folder, const QString& name, int sampleRate, int channels, double seconds,
+                        int kbps);
+
 // Raw interleaved 16-bit PCM from mpg123 (every frame, no gapless trimming).
 std::vector<std::int16_t> Mpg123Pcm(const QString& mp3Path);
 

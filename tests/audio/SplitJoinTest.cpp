@@ -26,9 +26,10 @@ namespace
 constexpr double kFrame44k = 1152.0 / 44100;
 constexpr double kFrame22k = 576.0 / 22050;
 constexpr double kFrame8k = 576.0 / 8000;
-// ffprobe counts the encoder delay and padding frames of a file we write; libmad decodes those
-// of a source (and its Info frame). Durations compared across an encoding differ by that much.
-constexpr double kEncoderOverheadFrames = 3;
+// ffprobe counts the encoder delay and padding frames of a file we write; we decode those of a
+// source, its Info frame and its last frame. Durations compared across an encoding differ by
+// that much.
+constexpr double kEncoderOverheadFrames = 4;
 
 double Duration(const QString& path)
 {

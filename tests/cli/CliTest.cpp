@@ -6,11 +6,32 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace TestSupport;
 
 namespace
 {
+// Where the frames of an MPEG-1 layer III file without tags start, by their headers.
+std::vector<qsizetype> FrameStarts(const QByteArray& mp3)
+{
+    constexpr int kKilobits[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    constexpr int kRates[4] = {44100, 48000, 32000, 0};
+    std::vector<qsizetype> starts;
+    qsizetype at = 0;
+    while (at + 4 <= mp3.size() && quint8(mp3[at]) == 0xFF) {
+        const auto flags = quint8(mp3[at + 2]);
+        const int kilobits = kKilobits[flags >> 4];
+        const int rate = kRates[(flags >> 2) & 3];
+        if (kilobits == 0 || rate == 0) {
+            break;
+        }
+        starts.push_back(at);
+        at += 144000 * kilobits / rate + ((flags >> 1) & 1);
+    }
+    return starts;
+}
+
 class CliTest : public ::testing::Test
 {
 protected:
@@ -87,6 +108,62 @@ TEST_F(CliTest, TagIsWrittenReadByPeerAndShownByInfo)
     const qint64 taggedSize = QFileInfo(mp3).size();
     ASSERT_EQ(RunCli({QStringLiteral("tag"), mp3, QStringLiteral("--remove")}).exitCode, 0);
     EXPECT_EQ(QFileInfo(mp3).size(), taggedSize - 128);
+}
+
+// A file with frames hidden in tags and junk between its frames: each kind of decoding error
+// is reported once, none for a tag, and the tags' frames are not decoded.
+TEST_F(CliTest, DecodeReportsEachKindOfDamageOnceAndNeverATag)
+{
+    const QString real = Path(QStringLiteral("real.mp3"));
+    const QString decoy = Path(QStringLiteral("decoy.mp3"));
+    ASSERT_EQ(RunTool(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-t"),
+                                               MakeWav(QStringLiteral("real.wav"), 2, 44100, 3.0), real})
+                  .exitCode,
+              0);
+    ASSERT_EQ(RunTool(QStringLiteral("lame"),
+                      {QStringLiteral("--quiet"), MakeWav(QStringLiteral("decoy.wav"), 2, 44100, 2.0), decoy})
+                  .exitCode,
+              0);
+    const QByteArray hidden = ReadAll(decoy);
+    const QByteArray audio = ReadAll(real);
+    const std::vector<qsizetype> starts = FrameStarts(audio);
+    ASSERT_GT(starts.size(), 100u);
+    // Junk of sync-like bytes between frames at three places, a tag between two others.
+    QByteArray junk;
+    for (int i = 0; i < 300; ++i) {
+        junk.append(i % 5 == 0 ? '\xFF' : '\x00');
+    }
+    const QByteArray front = Id3v2TagWithPrivateFrame(hidden, 4, true);
+    const QByteArray middle = Id3v2TagWithPrivateFrame(hidden, 3, false);
+    const auto frames = [&](std::size_t from, std::size_t to) {
+        const qsizetype end = to < starts.size() ? starts[to] : audio.size();
+        return audio.mid(starts[from], end - starts[from]);
+    };
+    const QByteArray beforeMiddle = front + frames(0, 20) + junk + frames(20, 40) + junk + frames(40, 60);
+    const qsizetype middleStart = beforeMiddle.size();
+    const QByteArray file = beforeMiddle + middle + frames(60, 80) + junk + frames(80, starts.size());
+    const QString damaged = Path(QStringLiteral("damaged.mp3"));
+    ASSERT_TRUE(WriteAll(damaged, file));
+
+    const QString wav = Path(QStringLiteral("damaged.wav"));
+    const ToolResult decoded = RunCli({QStringLiteral("decode"), damaged, wav});
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.err.constData();
+    const QList<QByteArray> lines = decoded.err.trimmed().split('\n');
+    ASSERT_FALSE(decoded.err.isEmpty());
+    QStringList kinds;
+    for (const QByteArray& line : lines) {
+        const QString text = QString::fromUtf8(line);
+        const QString kind = text.section(QLatin1Char(' '), 0, 2);
+        EXPECT_FALSE(kinds.contains(kind)) << decoded.err.constData();
+        kinds << kind;
+        const qsizetype offset = text.section(QLatin1Char(' '), -1).toLongLong();
+        EXPECT_GE(offset, front.size()) << text.toStdString();
+        EXPECT_FALSE(offset >= middleStart && offset < middleStart + middle.size()) << text.toStdString();
+    }
+    const ToolResult seconds = RunTool(QStringLiteral("sox"), {QStringLiteral("--i"), QStringLiteral("-D"), wav});
+    const double decodedSeconds = QString::fromUtf8(seconds.out).trimmed().toDouble();
+    EXPECT_GT(decodedSeconds, 2.7);
+    EXPECT_LT(decodedSeconds, 3.1); // not the 2 + 2 seconds the tags hold
 }
 
 TEST_F(CliTest, BadInputFailsClearlyAndLeavesNothingBehind)

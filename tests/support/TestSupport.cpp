@@ -239,3 +239,45 @@ bool TestSupport::WaitUntilWritingInto(qint64 pid, const QString& folder, int ti
     }
     return false;
 }
+
+namespace TestSupport
+{
+namespace
+{
+QByteArray Syncsafe(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 3; i >= 0; --i) {
+        bytes[i] = static_cast<char>(value & 0x7F);
+        value >>= 7;
+    }
+    return bytes;
+}
+
+QByteArray BigEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 3; i >= 0; --i) {
+        bytes[i] = static_cast<char>(value & 0xFF);
+        value >>= 8;
+    }
+    return bytes;
+}
+} // namespace
+
+QByteArray Id3v2TagWithPrivateFrame(const QByteArray& payload, int version, bool withFooter)
+{
+    constexpr char kFooterFlag = 0x10;
+    const QByteArray body = QByteArray("sorvane.test", 13) + payload; // owner, NUL, data
+    // Version 4 sizes frames in syncsafe integers, version 3 in plain ones.
+    const QByteArray frameSize = version == 4 ? Syncsafe(quint32(body.size())) : BigEndian(quint32(body.size()));
+    const QByteArray frame = QByteArray("PRIV") + frameSize + QByteArray(2, '\0') + body;
+    const char flags = withFooter ? kFooterFlag : '\0';
+    const QByteArray versionBytes = QByteArray(1, char(version)) + QByteArray(1, '\0') + QByteArray(1, flags);
+    QByteArray tag = QByteArray("ID3") + versionBytes + Syncsafe(quint32(frame.size())) + frame;
+    if (withFooter) {
+        tag += QByteArray("3DI") + versionBytes + Syncsafe(quint32(frame.size()));
+    }
+    return tag;
+}
+} // namespace TestSupport

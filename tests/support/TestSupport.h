@@ -25,6 +25,10 @@ std::vector<std::int16_t> SinePcm(int channels, int sampleRate, double seconds, 
 // A plain 44-byte-header PCM WAV built by hand, independent of our own WAV writer.
 bool WriteSimpleWav(const QString& path, const std::vector<std::int16_t>& pcm, int channels, int sampleRate);
 
+// An ID3v2 tag (version 3 or 4; 4 may carry a footer) with one PRIV frame holding payload
+// as it is, not unsynchronised: MPEG frames put there look like audio to a careless reader.
+QByteArray Id3v2TagWithPrivateFrame(const QByteArray& payload, int version, bool withFooter);
+
 QByteArray ReadAll(const QString& path);
 bool WriteAll(const QString& path, const QByteArray& bytes);
 

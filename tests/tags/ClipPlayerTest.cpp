@@ -9,6 +9,7 @@
 #include "support/SoundServerLock.h"
 #include "support/TestSoundServer.h"
 #include "support/TestSupport.h"
+#include "tags/Mp3ClipSource.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -170,6 +171,35 @@ TEST_F(ClipPlayerTest, Mp3PlaysEveryFrameAndSeeksToTheSameSamples)
     ASSERT_TRUE(WaitUntil([&] { return player.Mode() == CClipPlayer::kModeStopped; }));
     const qsizetype skipped = qsizetype(kStereoBytesPerSecond * kSeekMs / 1000);
     EXPECT_EQ(m_card->PlaybackData(), whole.mid(skipped));
+}
+
+// Frames hidden in tags, in front of the audio, between two joined files and behind, are
+// never heard: the listener gets exactly what the audio alone gives, and no complaint.
+TEST_F(ClipPlayerTest, Mp3SourceNeverPlaysTags)
+{
+    using TestSupport::Id3v2TagWithPrivateFrame;
+    const QString real = Mp3Fixtures::MakeBareToneMp3(m_dir.path(), QStringLiteral("real"), kRate, kStereo, 0.5, 128);
+    const QString decoy = Mp3Fixtures::MakeToneMp3(m_dir.path(), QStringLiteral("decoy"), kRate, kStereo, 2.0, 128);
+    ASSERT_FALSE(real.isEmpty() || decoy.isEmpty());
+    const QByteArray audio = TestSupport::ReadAll(real);
+    const QByteArray hidden = TestSupport::ReadAll(decoy);
+    const auto heard = [](const QByteArray& bytes) {
+        CMp3ClipSource source;
+        QByteArray pcm;
+        EXPECT_TRUE(source.LoadBytes(bytes));
+        source.Run(0, [&pcm](const std::uint8_t* data, std::size_t size) {
+            pcm.append(reinterpret_cast<const char*>(data), qsizetype(size));
+            return true;
+        });
+        return pcm;
+    };
+    const QByteArray twice = heard(audio + audio);
+    ASSERT_FALSE(twice.isEmpty());
+    Mp3Fixtures::CStderrCapture errors;
+    EXPECT_EQ(heard(Id3v2TagWithPrivateFrame(hidden, 4, true) + audio + Id3v2TagWithPrivateFrame(hidden, 3, false) +
+                    audio + Id3v2TagWithPrivateFrame(hidden, 4, true)),
+              twice);
+    EXPECT_TRUE(errors.Text().isEmpty()) << errors.Text().constData();
 }
 
 TEST_F(ClipPlayerTest, UnplayableInputLeavesThePlayerClosedAndSilent)

@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 #include "tags/Id3v1Tag.h"
+#include "tags/MpegFrameScanner.h"
 
 #include <QRandomGenerator>
 #include <cmath>
@@ -139,6 +140,50 @@ TEST_F(MediaLengthTest, JunkAroundAndInsideTheFrames)
     const QString misnamed = PathOf("really_mp3.wav");
     ASSERT_TRUE(QFile::copy(mp3, misnamed));
     EXPECT_EQ(CMediaLength::QueryLength(misnamed), clean);
+}
+
+// Two seconds of real frames hidden in PRIV frames of tags, in front, between the frames and
+// behind, never count: the length is that of the audio alone, whether the tags are cut before
+// scanning or the frame scanner meets them itself, whole or window by window.
+TEST_F(MediaLengthTest, FramesHiddenInTagsDoNotCount)
+{
+    using TestSupport::Id3v2TagWithPrivateFrame;
+    const QString real = Encode("real", 44100, 2, 0.5, {"--cbr", "-t"});
+    const QByteArray audio = ReadAll(real);
+    const QByteArray hidden = ReadAll(Encode("decoy", 44100, 2, 2.0, {"--cbr"}));
+    const std::int64_t alone = LengthOfBytes(audio);
+    EXPECT_NEAR(double(alone), PeerMilliseconds(real), FrameMilliseconds(44100) + 1.0);
+
+    const QByteArray tagged = Id3v2TagWithPrivateFrame(hidden, 4, true) + Id3v2TagWithPrivateFrame(hidden, 3, false) +
+                              audio + Id3v2TagWithPrivateFrame(hidden, 4, true);
+    EXPECT_EQ(LengthOfBytes(tagged), alone);
+    const QString taggedPath = PathOf("tagged.mp3");
+    ASSERT_TRUE(WriteAll(taggedPath, tagged));
+    EXPECT_EQ(CMediaLength::QueryLength(taggedPath), alone);
+
+    const QByteArray joined = audio + Id3v2TagWithPrivateFrame(hidden, 3, false) + audio;
+    const auto samplesOf = [](const QByteArray& bytes) {
+        return CMediaLength::Mp3Samples(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                        std::size_t(bytes.size()));
+    };
+    EXPECT_EQ(samplesOf(joined), 2 * samplesOf(audio));
+    EXPECT_EQ(samplesOf(tagged), samplesOf(audio));
+
+    // The scanner on its own, from the first byte of the file, in one go and in windows.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(tagged.constData());
+    CMpegFrameScanner whole(0, std::uint64_t(tagged.size()));
+    while (!whole.Finished()) {
+        const std::uint64_t offset = whole.NextOffset();
+        whole.Scan(bytes + offset, std::size_t(tagged.size()) - std::size_t(offset));
+    }
+    EXPECT_EQ(whole.Milliseconds(), alone);
+    CMpegFrameScanner windowed(0, std::uint64_t(tagged.size()));
+    while (!windowed.Finished()) {
+        const auto offset = std::size_t(windowed.NextOffset());
+        windowed.Scan(bytes + offset,
+                      std::min(CMpegFrameScanner::kLookahead + 100, std::size_t(tagged.size()) - offset));
+    }
+    EXPECT_EQ(windowed.Milliseconds(), alone);
 }
 
 TEST_F(MediaLengthTest, OtherLayersAndVersions)
