@@ -6,6 +6,7 @@
 #include "audio/TranscodeContext.h"
 #include "audio/WholeFile.h"
 #include "platform/AppEvent.h"
+#include "tags/MediaLength.h"
 
 #include <QFileInfo>
 
@@ -30,10 +31,10 @@ CSplitJob::CSplitJob(QStringList files, float volumeScale, std::int32_t splitCou
 
 QString CSplitJob::BasePath(const QString& path)
 {
-    // The folders keep their case: a lower-cased folder would be another folder here.
-    const int separator = path.lastIndexOf(QLatin1Char('/'));
-    QString base = path.left(separator + 1) + path.mid(separator + 1).toLower();
-    if (base.endsWith(kMp3Extension)) {
+    // The name keeps its case: names that differ only in case are different files here, and
+    // lower-cased parts of "A.mp3" and "a.mp3" would replace each other.
+    QString base = path;
+    if (base.endsWith(kMp3Extension, Qt::CaseInsensitive)) {
         base.chop(kMp3Extension.size());
     }
     return base;
@@ -63,10 +64,9 @@ bool CSplitJob::ProcessFile(const QString& path)
     }
     // A part named like another file of the batch would replace that file before (or after)
     // it is split, and the user's recording would be gone.
-    const QString clash = InputReplacedByPart(path);
+    const QString clash = BatchClash(path);
     if (!clash.isEmpty()) {
-        m_messages << QStringLiteral("%1: its part would replace %2, which is in the same batch; it was not split")
-                          .arg(path, clash);
+        m_messages << clash;
         return false;
     }
     ContextGuard contextGuard;
@@ -82,7 +82,7 @@ bool CSplitJob::ProcessFile(const QString& path)
         m_messages << QStringLiteral("Open File %1 Error").arg(path);
         return false;
     }
-    CSplitSink sink(BasePath(path), m_splitCount);
+    CSplitSink sink(BasePath(path), m_splitCount, CMediaLength::Mp3Samples(input.Data(), input.Size()));
     sink.SetReplaceExisting(m_replaceExisting);
     DecodeMp3Buffer(input.Data(), input.Size(), sink);
     // A cancel drops the part being written: only complete parts carry the part names.
@@ -117,15 +117,26 @@ QStringList CSplitJob::ExistingParts() const
     return existing;
 }
 
-QString CSplitJob::InputReplacedByPart(const QString& path) const
+QString CSplitJob::BatchClash(const QString& path) const
 {
     const QString base = BasePath(path);
+    QStringList partPaths;
+    for (int part = 1; part <= m_splitCount; ++part) {
+        partPaths << QFileInfo(CSplitSink::PartPath(base, part)).absoluteFilePath();
+    }
     for (const QString& input : m_files) {
-        const QString inputPath = QFileInfo(input).absoluteFilePath();
-        for (int part = 1; part <= m_splitCount; ++part) {
-            if (QFileInfo(CSplitSink::PartPath(base, part)).absoluteFilePath() == inputPath) {
-                return input;
-            }
+        if (partPaths.contains(QFileInfo(input).absoluteFilePath())) {
+            return QStringLiteral("%1: its part would replace %2, which is in the same batch; it was not split")
+                .arg(path, input);
+        }
+    }
+    // "Song.mp3" and "Song.MP3" have the same parts; the one split first keeps them.
+    const QString absoluteBase = QFileInfo(base).absoluteFilePath();
+    for (int i = 0; i < m_files.size() && m_files.at(i) != path; ++i) {
+        if (QFileInfo(BasePath(m_files.at(i))).absoluteFilePath() == absoluteBase) {
+            return QStringLiteral(
+                       "%1: its parts would replace those of %2, which is in the same batch; it was not split")
+                .arg(path, m_files.at(i));
         }
     }
     return {};

@@ -8,8 +8,9 @@
 #include <cstdint>
 
 // Cuts each MP3 file into splitCount parts of equal playing time, re-encoded with the source's
-// channels, sample rate and first-frame bit rate and scaled by volumeScale. The parts of
-// "Song.MP3" are "song_1.mp3", "song_2.mp3" ... beside it (only the file name is lower-cased).
+// channels, sample rate and first-frame bit rate and scaled by volumeScale; the parts are equal
+// to within one frame and the last takes the remainder. The parts of "Song.MP3" are
+// "Song_1.mp3", "Song_2.mp3" ... beside it.
 // Run it on a worker thread; the receiver gets the progress events (file index; 0 = the file
 // starts, > 0 = seconds done) and Cancel, from any thread, closes the current part where
 // decoding stopped and writes no further parts.
@@ -43,12 +44,13 @@ public:
     // Every part written, in order.
     const QStringList& WrittenFiles() const { return m_writtenFiles; }
 
-    // The path the part names start with: the file name lower-cased, without ".mp3".
+    // The path the part names start with: the path without ".mp3" (in any case).
     static QString BasePath(const QString& path);
 
 private:
-    // The file of the batch that one of path's parts would replace; empty when none.
-    QString InputReplacedByPart(const QString& path) const;
+    // Why path may not be split in this batch (one of its parts would replace a file of the
+    // batch, or the parts of a file split before it); empty when it may.
+    QString BatchClash(const QString& path) const;
 
     QStringList m_files;
     float m_volumeScale;

@@ -7,11 +7,13 @@
 namespace
 {
 constexpr unsigned long kBitsPerKilobit = 1000;
+constexpr std::size_t kBytesPerSample = 2;
 } // namespace
 
-CSplitSink::CSplitSink(QString basePath, int partCount)
+CSplitSink::CSplitSink(QString basePath, int partCount, std::uint64_t sourceSamples)
     : m_basePath(std::move(basePath))
     , m_partCount(partCount)
+    , m_sourceSamples(sourceSamples)
 {}
 
 CSplitSink::~CSplitSink() = default;
@@ -76,9 +78,10 @@ bool CSplitSink::SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm)
 
 bool CSplitSink::BoundaryReached() const
 {
-    const CTranscodeContext& context = Context();
-    const std::int64_t boundary = std::int64_t(context.durationSeconds) * m_partIndex / m_partCount;
-    return m_partIndex < m_partCount && boundary == context.elapsedSeconds;
+    // Counted in samples, not seconds: whole seconds made parts of a 20 s file in three 6, 7
+    // and 7 s long.
+    return m_partIndex < m_partCount && m_sourceSamples > 0 &&
+           m_samplesWritten * std::uint64_t(m_partCount) >= m_sourceSamples * std::uint64_t(m_partIndex);
 }
 
 bool CSplitSink::StartNextPart()
@@ -116,6 +119,7 @@ mad_flow CSplitSink::Deliver(const mad_header&, const std::uint8_t* pcm, std::si
     } else if (BoundaryReached() && !StartNextPart()) {
         return MAD_FLOW_STOP;
     }
+    m_samplesWritten += bytes / (kBytesPerSample * FirstFrame()->channels);
     if (!EncodePcm(pcm, bytes)) {
         const CMp3StreamEncoder* encoder = Context().encoder.get();
         m_errorText = QStringLiteral("%1: %2").arg(

@@ -4,18 +4,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <memory>
 
 class CReplacementFile;
 
-// Splitting: the re-encoding sink with part boundaries. Part k (k < count) ends before the
-// frame at whose end the elapsed time reaches duration * k / count whole seconds; the last part
-// takes the rest. Each part is built beside its name and takes the name once complete.
+// Splitting: the re-encoding sink with part boundaries. Part k (k < count) ends with the first
+// frame that brings the samples written to k / count of the source's samples or more, so parts
+// are equal to within one frame; the last part takes the rest. Each part is built beside its
+// name and takes the name once complete.
 class CSplitSink : public CMp3ToEncoderSink
 {
 public:
-    // Parts are named basePath + "_1.mp3", basePath + "_2.mp3" and so on.
-    CSplitSink(QString basePath, int partCount);
+    // Parts are named basePath + "_1.mp3", basePath + "_2.mp3" and so on. sourceSamples: the
+    // samples per channel of the whole source; with none known, everything goes to one part.
+    CSplitSink(QString basePath, int partCount, std::uint64_t sourceSamples);
     ~CSplitSink() override;
 
     // Whether the user agreed that parts may replace existing files of their names.
@@ -48,6 +51,8 @@ private:
     QString m_basePath;
     int m_partIndex = 1;
     int m_partCount;
+    std::uint64_t m_sourceSamples;
+    std::uint64_t m_samplesWritten = 0; // per channel, all parts so far
     int m_chunkBytes = 0;
     bool m_replaceExisting = false;
     bool m_firstFrameDelivered = false;

@@ -192,14 +192,14 @@ TEST_F(FileCommandsTest, SplitCutsEachFileIntoTheChosenNumberOfParts)
 
     double total = 0;
     for (int part = 1; part <= 3; ++part) {
-        const QString path = m_files.filePath(QStringLiteral("talk_%1.mp3").arg(part));
+        const QString path = m_files.filePath(QStringLiteral("Talk_%1.mp3").arg(part));
         ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
         EXPECT_EQ(BitrateKbps(path), 96);
         EXPECT_NEAR(Duration(path), 2.0, kPartSlackFrames * kFrame44k) << part;
         total += Duration(path);
     }
     EXPECT_NEAR(total, Duration(source), 3 * kPartSlackFrames * kFrame44k);
-    EXPECT_FALSE(QFileInfo::exists(m_files.filePath("talk_4.mp3")));
+    EXPECT_FALSE(QFileInfo::exists(m_files.filePath("Talk_4.mp3")));
 }
 
 TEST_F(FileCommandsTest, JoinEncodesTheSelectedFilesIntoTheChosenFile)
@@ -265,7 +265,7 @@ TEST_F(FileCommandsTest, OutputsThatExistAreReplacedOnlyWhenTheUserAgrees)
 {
     const QString source = Mp3Fixtures::MakeToneMp3(m_files.path(), "Talk", 22050, 1, 3.0, 32);
     ASSERT_FALSE(source.isEmpty());
-    const QString secondPart = m_files.filePath("talk_2.mp3");
+    const QString secondPart = m_files.filePath("Talk_2.mp3");
     const QString joined = m_files.filePath("joined.mp3");
     const QString wav = m_files.filePath("talk.Wav");
     for (const QString& path : {secondPart, joined, wav}) {
@@ -316,7 +316,7 @@ TEST_F(FileCommandsTest, OutputsThatExistAreReplacedOnlyWhenTheUserAgrees)
     for (const QString& path : {secondPart, joined, wav}) {
         EXPECT_EQ(ReadAll(path), QByteArray("keep"));
     }
-    EXPECT_FALSE(QFileInfo::exists(m_files.filePath("talk_1.mp3")));
+    EXPECT_FALSE(QFileInfo::exists(m_files.filePath("Talk_1.mp3")));
 
     // Agreed: the files are replaced by real outputs.
     answer = QMessageBox::Yes;
@@ -324,7 +324,7 @@ TEST_F(FileCommandsTest, OutputsThatExistAreReplacedOnlyWhenTheUserAgrees)
     join();
     m_window->OnCommand(CommandId::kMp3ToWav);
     EXPECT_TRUE(m_shown.isEmpty()) << Shown().toStdString();
-    for (const QString& mp3 : {m_files.filePath("talk_1.mp3"), secondPart, joined}) {
+    for (const QString& mp3 : {m_files.filePath("Talk_1.mp3"), secondPart, joined}) {
         EXPECT_EQ(TestSupport::RunTool("mpg123", {"-q", "-t", mp3}).exitCode, 0) << mp3.toStdString();
     }
     EXPECT_EQ(TestSupport::RunTool("sox", {"-t", "wav", wav, "-n", "stat"}).exitCode, 0);

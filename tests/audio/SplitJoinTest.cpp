@@ -188,7 +188,7 @@ TEST(JoinStateTest, ARateChangeBetweenFilesKeepsTheTimeLine)
     EXPECT_NEAR(double(produced), seconds * 44100, 2.0);
 }
 
-TEST_F(SplitJoinTest, SplitsALongFileAtTheThirdsIntoLowerCaseParts)
+TEST_F(SplitJoinTest, SplitsALongFileIntoThirdsNamedAsTheSource)
 {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Mixed Case")));
     const QString tone = MakeToneMp3(Path(QStringLiteral("Mixed Case")), QStringLiteral("Tone"), 22050, 1, 300.0, 32);
@@ -205,19 +205,15 @@ TEST_F(SplitJoinTest, SplitsALongFileAtTheThirdsIntoLowerCaseParts)
     RunWithEvents([&] { ok = job.Run(); });
     ASSERT_TRUE(ok) << job.Messages().join(QLatin1Char('\n')).toStdString();
 
-    const QString base = Path(QStringLiteral("Mixed Case/long tone"));
+    const QString base = Path(QStringLiteral("Mixed Case/Long Tone"));
     ASSERT_EQ(job.WrittenFiles(), QStringList({base + QStringLiteral("_1.mp3"), base + QStringLiteral("_2.mp3"),
                                                base + QStringLiteral("_3.mp3")}));
-    // Part k ends before the frame at whose end 100 k whole seconds are reached: 3828 frames
-    // each for parts 1 and 2. Every part also carries our encoder's own delay and padding
-    // (about two frames), the same for each part.
-    const double content = 3828 * kFrame22k;
+    // Thirds of the frames (the source's Info frame among them), each part also carrying our
+    // encoder's own delay and padding, the same for each part.
     const double first = Duration(job.WrittenFiles().at(0));
-    EXPECT_NEAR(first, Duration(job.WrittenFiles().at(1)), kFrame22k);
-    EXPECT_GE(first, content);
-    EXPECT_LE(first, content + kEncoderOverheadFrames * kFrame22k);
-    // The last part takes the rest (the source's own delay and padding frames included).
-    EXPECT_NEAR(Duration(job.WrittenFiles().at(2)), first, kEncoderOverheadFrames * kFrame22k);
+    EXPECT_NEAR(first, 100.0, kEncoderOverheadFrames * kFrame22k);
+    EXPECT_NEAR(Duration(job.WrittenFiles().at(1)), first, kFrame22k + 0.001);
+    EXPECT_NEAR(Duration(job.WrittenFiles().at(2)), first, kFrame22k + 0.001);
     for (const QString& part : job.WrittenFiles()) {
         EXPECT_EQ(FfprobeField(part, QStringLiteral("sample_rate")), QStringLiteral("22050"));
         EXPECT_EQ(FfprobeField(part, QStringLiteral("channels")), QStringLiteral("1"));
@@ -235,19 +231,18 @@ TEST_F(SplitJoinTest, SplitsALongFileAtTheThirdsIntoLowerCaseParts)
 
 TEST_F(SplitJoinTest, SplitEdgeCasesShortFilesOtherNamesCancelAndBadInput)
 {
-    // A 1-second file in 3: both boundaries at 0 s, so frames 2 and 3 start parts 2 and 3.
+    // A 1-second file in 3: a third of a second each, whole seconds play no part.
     const QString shortTone = MakeToneMp3(m_dir.path(), QStringLiteral("short"), 44100, 2, 1.0, 64);
     const QString wavNamed = Path(QStringLiteral("Clip.WAV"));
     ASSERT_TRUE(QFile::copy(shortTone, wavNamed));
     CSplitJob job({shortTone, wavNamed, Path(QStringLiteral("missing.mp3"))}, 1.0f, 3);
     EXPECT_FALSE(job.Run());
     ASSERT_EQ(job.WrittenFiles().size(), 6);
-    EXPECT_EQ(job.WrittenFiles().at(3), Path(QStringLiteral("clip.wav_1.mp3")));
-    const double oneFrame = Duration(job.WrittenFiles().at(0));
-    EXPECT_LE(oneFrame, (1 + kEncoderOverheadFrames) * kFrame44k);
-    EXPECT_NEAR(Duration(job.WrittenFiles().at(1)), oneFrame, 0.001);
-    EXPECT_NEAR(Duration(job.WrittenFiles().at(2)), Duration(shortTone) - 2 * kFrame44k,
-                kEncoderOverheadFrames * kFrame44k);
+    EXPECT_EQ(job.WrittenFiles().at(3), Path(QStringLiteral("Clip.WAV_1.mp3")));
+    const double third = Duration(job.WrittenFiles().at(0));
+    EXPECT_NEAR(third, Duration(shortTone) / 3, kEncoderOverheadFrames * kFrame44k);
+    EXPECT_NEAR(Duration(job.WrittenFiles().at(1)), third, kFrame44k + 0.001);
+    EXPECT_NEAR(Duration(job.WrittenFiles().at(2)), third, kFrame44k + 0.001);
     EXPECT_EQ(job.Messages(),
               QStringList({QStringLiteral("Open File %1 Error").arg(Path(QStringLiteral("missing.mp3")))}));
 
@@ -283,6 +278,64 @@ TEST_F(SplitJoinTest, SplitEdgeCasesShortFilesOtherNamesCancelAndBadInput)
     EXPECT_EQ(ReadAll(job.WrittenFiles().at(0)), partBytes);
     EXPECT_FALSE(clash.WrittenFiles().contains(job.WrittenFiles().at(0)));
     EXPECT_EQ(clash.Messages().size(), 1);
+}
+
+// Lengths that do not divide evenly, stereo and mono: parts equal to within one frame (whole
+// seconds made a 20 s file 6, 7 and 7 s long), named with the source's own case.
+TEST_F(SplitJoinTest, PartsAreEqualToWithinOneFrameAndKeepTheSourcesCase)
+{
+    struct Case
+    {
+        const char* name;
+        int rate;
+        int channels;
+        double seconds;
+        int parts;
+        double frame;
+    };
+    for (const Case& c :
+         {Case{"Song.MP3", 44100, 2, 20.0, 3, kFrame44k}, Case{"Mono Talk.mp3", 22050, 1, 10.3, 4, kFrame22k}}) {
+        SCOPED_TRACE(c.name);
+        const QString made = MakeToneMp3(m_dir.path(), QStringLiteral("made"), c.rate, c.channels, c.seconds, 64);
+        const QString source = Path(QString::fromLatin1(c.name));
+        ASSERT_TRUE(QFile::rename(made, source));
+        CSplitJob job({source}, 1.0f, c.parts);
+        ASSERT_TRUE(job.Run()) << job.Messages().join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(job.WrittenFiles().size(), c.parts);
+        const QString base = source.left(source.size() - 4);
+        double total = 0;
+        for (int part = 0; part < c.parts; ++part) {
+            EXPECT_EQ(job.WrittenFiles().at(part), base + QStringLiteral("_%1.mp3").arg(part + 1));
+            const double seconds = Duration(job.WrittenFiles().at(part));
+            EXPECT_NEAR(seconds, Duration(job.WrittenFiles().at(0)), c.frame + 0.001) << part + 1;
+            EXPECT_EQ(FfprobeField(job.WrittenFiles().at(part), QStringLiteral("channels")),
+                      QString::number(c.channels));
+            total += seconds;
+        }
+        EXPECT_NEAR(total, Duration(source), c.parts * kEncoderOverheadFrames * c.frame);
+    }
+
+    // Names that differ only in case are different files, each split into its own parts...
+    const QString upper = MakeToneMp3(m_dir.path(), QStringLiteral("A"), 44100, 2, 1.0, 64);
+    const QString lower = MakeToneMp3(m_dir.path(), QStringLiteral("a"), 44100, 2, 2.0, 64);
+    CSplitJob both({upper, lower}, 1.0f, 2);
+    ASSERT_TRUE(both.Run()) << both.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(both.WrittenFiles(), QStringList({Path(QStringLiteral("A_1.mp3")), Path(QStringLiteral("A_2.mp3")),
+                                                Path(QStringLiteral("a_1.mp3")), Path(QStringLiteral("a_2.mp3"))}));
+    EXPECT_LT(Duration(Path(QStringLiteral("A_1.mp3"))), Duration(Path(QStringLiteral("a_1.mp3"))) - 0.3);
+
+    // ... but "A.MP3" has the parts of "A.mp3": the second in the batch is refused, the first
+    // one's parts stay as they were written.
+    const QString upperExtension = Path(QStringLiteral("A.MP3"));
+    ASSERT_TRUE(QFile::copy(lower, upperExtension));
+    CSplitJob sameParts({upper, upperExtension}, 1.0f, 2);
+    sameParts.SetReplaceExisting(true); // "A.mp3" may replace its own parts of the run above
+    EXPECT_FALSE(sameParts.Run());
+    EXPECT_EQ(sameParts.WrittenFiles(),
+              QStringList({Path(QStringLiteral("A_1.mp3")), Path(QStringLiteral("A_2.mp3"))}));
+    ASSERT_EQ(sameParts.Messages().size(), 1);
+    EXPECT_TRUE(sameParts.Messages().first().startsWith(upperExtension));
+    EXPECT_LT(Duration(Path(QStringLiteral("A_1.mp3"))), Duration(Path(QStringLiteral("a_1.mp3"))) - 0.3);
 }
 
 TEST_F(SplitJoinTest, JoinsMixedRatesAndLayoutsIntoTheTargetFormat)

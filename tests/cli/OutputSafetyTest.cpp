@@ -263,13 +263,13 @@ TEST_F(OutputSafetyTest, StopSignalsLeaveNoPartialOutput)
 TEST_F(OutputSafetyTest, AStoppedSplitKeepsItsCompletePartsAndNamesThem)
 {
     const QString mp3 = Mp3(QStringLiteral("Long.mp3"), 22050, 1, kLongToneSeconds);
-    const QString first = Path(QStringLiteral("long_1.mp3"));
+    const QString first = Path(QStringLiteral("Long_1.mp3"));
     // The first part is complete once it has its name.
     const Stopped stopped = RunAndStop({QStringLiteral("split"), mp3, QStringLiteral("--parts"), QStringLiteral("3")},
                                        SIGINT, [&](qint64) { return WaitUntilExists(first); });
     EXPECT_EQ(stopped.exitCode, kCancelledExit);
     EXPECT_TRUE(stopped.err.contains(QFile::encodeName(first))) << stopped.err.constData();
-    EXPECT_EQ(Files(), QStringList({QStringLiteral("Long.mp3"), QStringLiteral("data"), QStringLiteral("long_1.mp3")}));
+    EXPECT_EQ(Files(), QStringList({QStringLiteral("Long.mp3"), QStringLiteral("Long_1.mp3"), QStringLiteral("data")}));
     EXPECT_TRUE(Plays(first));
 }
 

@@ -60,15 +60,15 @@ protected:
 };
 } // namespace
 
-TEST_F(SplitJoinCommandTest, SplitWritesLowerCasePartsAndRefusesBadArguments)
+TEST_F(SplitJoinCommandTest, SplitWritesPartsNamedAsTheSourceAndRefusesBadArguments)
 {
     const QString tone = MakeMp3(QStringLiteral("Tone"), 44100, 2, 6.0, 96);
     const ToolResult split = RunCli({QStringLiteral("split"), tone, QStringLiteral("--parts"), QStringLiteral("3"),
                                      QStringLiteral("--volume"), QStringLiteral("0.5")});
     ASSERT_EQ(split.exitCode, 0) << split.err.constData();
     const QStringList printed = QString::fromLocal8Bit(split.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(printed, QStringList({Path(QStringLiteral("tone_1.mp3")), Path(QStringLiteral("tone_2.mp3")),
-                                    Path(QStringLiteral("tone_3.mp3"))}));
+    ASSERT_EQ(printed, QStringList({Path(QStringLiteral("Tone_1.mp3")), Path(QStringLiteral("Tone_2.mp3")),
+                                    Path(QStringLiteral("Tone_3.mp3"))}));
     double total = 0;
     for (const QString& part : printed) {
         EXPECT_TRUE(Plays(part));
