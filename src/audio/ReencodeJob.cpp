@@ -7,6 +7,7 @@
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
 #include "audio/WholeFile.h"
+#include "platform/FileLock.h"
 #include "tags/MediaLength.h"
 
 #include <QFile>
@@ -95,6 +96,13 @@ bool CReencodeJob::ProcessFile(const QString& path)
     context.SetDurationFromFile(path);
     SetFileRange(context.durationSeconds);
 
+    // Held until the new content has taken the source's place: a tag saved meanwhile would be
+    // overwritten by what was read before it, and lost.
+    CFileLock lock;
+    if (lock.Acquire(path, CFileLock::Mode::Exclusive) == CFileLock::Result::Busy) {
+        ReportFailure(CFileLock::BusyText(path), true);
+        return false;
+    }
     CWholeFile source;
     if (!source.Load(path)) {
         ReportOpenError(path);

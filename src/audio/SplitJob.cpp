@@ -6,6 +6,7 @@
 #include "audio/TranscodeContext.h"
 #include "audio/WholeFile.h"
 #include "platform/AppEvent.h"
+#include "platform/FileLock.h"
 #include "tags/MediaLength.h"
 
 #include <QFileInfo>
@@ -77,8 +78,16 @@ bool CSplitJob::ProcessFile(const QString& path)
     context.inputPath = path;
     context.SetDurationFromFile(path);
 
+    // Read under a shared lock, so a tag being written meanwhile cannot be read half-way.
+    CFileLock readLock;
+    if (readLock.Acquire(path, CFileLock::Mode::Shared) == CFileLock::Result::Busy) {
+        m_messages << CFileLock::BusyText(path);
+        return false;
+    }
     CWholeFile input;
-    if (!input.Load(path)) {
+    const bool loaded = input.Load(path);
+    readLock.Release();
+    if (!loaded) {
         m_messages << QStringLiteral("Open File %1 Error").arg(path);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/InfoCommand.h"
+#include "platform/FileLock.h"
 #include "tags/GenreTable.h"
 #include "tags/Id3v1Tag.h"
 
@@ -68,6 +69,12 @@ int CTagCommand::Run(const QStringList& arguments)
         return Fail(QStringLiteral("%1: not an MP3 file").arg(path));
     }
 
+    // Held from reading the old tag to writing the new one, so a re-encode or another tag save
+    // of the file cannot come in between and one of the two be lost.
+    CFileLock lock;
+    if (lock.Acquire(path, CFileLock::Mode::Exclusive) == CFileLock::Result::Busy) {
+        return Fail(CFileLock::BusyText(path));
+    }
     CId3v1Tag tag;
     if (!tag.LoadTag(path, false)) {
         return Fail(QStringLiteral("%1: cannot be read").arg(path));

@@ -1,5 +1,6 @@
 #include "player_transfer/PlayerTransfer.h"
 
+#include "platform/FileLock.h"
 #include "platform/Volumes.h"
 
 #include <QDir>
@@ -135,8 +136,13 @@ ReorderResult ReorderOnPlayer(const QStringList& paths, const ProgressSink& prog
     const auto temporaryName = [&temporaryFolder](qsizetype index) { return temporaryFolder + QString::number(index); };
     std::vector<bool> movedOut(size_t(paths.size()), false);
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        // Files of other volumes keep their place, even when a rename could reach them.
-        if (VolumeRootOf(paths[i]) == root && MoveWithoutReplacing(paths[i], temporaryName(i)))
+        // Files of other volumes keep their place, even when a rename could reach them. A file
+        // another task is writing keeps its place too: that task will put its result at the
+        // path, where a file moved out could no longer come back.
+        CFileLock lock;
+        if (VolumeRootOf(paths[i]) == root &&
+            lock.Acquire(paths[i], CFileLock::Mode::Exclusive) != CFileLock::Result::Busy &&
+            MoveWithoutReplacing(paths[i], temporaryName(i)))
             movedOut[size_t(i)] = true;
         else
             result.keptInPlace.append(paths[i]);

@@ -25,7 +25,8 @@ struct ReorderResult
 {
     // Files whose directory entry was re-created in list order.
     int reordered = 0;
-    // Files left where they were: on another volume, or their move out failed.
+    // Files left where they were: on another volume, busy with another Sorvane task, or their
+    // move out failed.
     QStringList keptInPlace;
     // Files that went out to the temporary folder and could not be moved back: the original
     // path and where the file is now. Such a file keeps the temporary folder in place.

@@ -9,6 +9,7 @@
 #include "controls/SkinButton.h"
 #include "controls/SkinSlider.h"
 #include "platform/AppEvent.h"
+#include "platform/FileLock.h"
 #include "platform/audio/AudioBackend.h"
 #include "platform/audio/PlaybackVolume.h"
 #include "tags/ClipPlayer.h"
@@ -409,11 +410,15 @@ void CTagListenPanel::SaveTag()
     tag.SetYear(m_year);
     tag.SetTrack(1);
     tag.SetGenre(m_genreSelection >= 1 ? m_genreSelection - 1 : GenreTable::kNoGenre);
+    // Another Sorvane task writing the file (a re-encode, say) would replace it and lose the tag.
+    CFileLock lock;
+    const bool busy = lock.Acquire(m_tagFile, CFileLock::Mode::Exclusive) == CFileLock::Result::Busy;
     // A file deleted since it was selected is not created anew as a bare tag.
-    const bool written = QFileInfo(m_tagFile).isFile() && tag.WriteTag(m_tagFile, false);
+    const bool written = !busy && QFileInfo(m_tagFile).isFile() && tag.WriteTag(m_tagFile, false);
+    lock.Release();
     if (!written) {
         DialogSeams::MessageRequest request;
-        request.text = QString::fromLatin1(kWriteErrorText);
+        request.text = busy ? CFileLock::BusyText(m_tagFile) : QString::fromLatin1(kWriteErrorText);
         request.icon = QMessageBox::Warning;
         DialogSeams::ShowMessage(this, request);
     }
@@ -432,7 +437,16 @@ void CTagListenPanel::RemoveTag()
     if (DialogSeams::ShowMessage(this, request) != QMessageBox::Ok) {
         return;
     }
-    CId3v1Tag().WriteTag(m_tagFile, true);
+    CFileLock lock;
+    if (lock.Acquire(m_tagFile, CFileLock::Mode::Exclusive) == CFileLock::Result::Busy) {
+        DialogSeams::MessageRequest busy;
+        busy.text = CFileLock::BusyText(m_tagFile);
+        busy.icon = QMessageBox::Warning;
+        DialogSeams::ShowMessage(this, busy);
+    } else {
+        CId3v1Tag().WriteTag(m_tagFile, true);
+    }
+    lock.Release();
     LoadTag();
 }
 

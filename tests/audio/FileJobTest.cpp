@@ -4,6 +4,7 @@
 #include "audio/ReencodeJob.h"
 #include "audio/WavToMp3Job.h"
 #include "platform/AppEvent.h"
+#include "platform/FileLock.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -282,5 +283,23 @@ TEST_F(FileJobTest, CancelOrNothingToDecodeLeavesTheSourceAsItWas)
     plain.SetBitrate(64);
     EXPECT_FALSE(plain.ProcessFile(text));
     EXPECT_EQ(ReadAll(text), QByteArray(3000, 'x'));
+}
+
+// A file another task is writing (a tag being saved, say) is not re-encoded under it: the job
+// says the file is busy and leaves it as it was.
+TEST_F(FileJobTest, ReencodeOfAFileAnotherTaskIsWritingSaysItIsBusy)
+{
+    const QString song = Tone(QStringLiteral("song.mp3"), 44100, 2, 1.0, 128);
+    const QByteArray before = ReadAll(song);
+    CFileLock tagSave;
+    ASSERT_EQ(tagSave.Acquire(song, CFileLock::Mode::Exclusive), CFileLock::Result::Locked);
+    CReencodeJob job;
+    job.SetBitrate(64);
+    QStringList shown;
+    job.SetMessageHandler([&shown](const QString& message) { shown << message; });
+    EXPECT_FALSE(job.ProcessFile(song));
+    EXPECT_EQ(shown, QStringList{CFileLock::BusyText(song)});
+    EXPECT_EQ(ReadAll(song), before);
+    EXPECT_EQ(Entries(m_dir.path()), QStringList{QStringLiteral("song.mp3")});
 }
 } // namespace

@@ -6,11 +6,13 @@
 #include "audio/JoinState.h"
 #include "audio/SplitJob.h"
 #include "platform/AppEvent.h"
+#include "platform/FileLock.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <atomic>
 #include <functional>
@@ -336,6 +338,28 @@ TEST_F(SplitJoinTest, PartsAreEqualToWithinOneFrameAndKeepTheSourcesCase)
     ASSERT_EQ(sameParts.Messages().size(), 1);
     EXPECT_TRUE(sameParts.Messages().first().startsWith(upperExtension));
     EXPECT_LT(Duration(Path(QStringLiteral("A_1.mp3"))), Duration(Path(QStringLiteral("a_1.mp3"))) - 0.3);
+}
+
+// The source is read under a shared lock: while a tag is being written into it, the split
+// says the file is busy and writes no part.
+TEST_F(SplitJoinTest, SplitOfAFileBeingWrittenSaysItIsBusy)
+{
+    const QString source = MakeToneMp3(m_dir.path(), QStringLiteral("Busy"), 44100, 2, 1.0, 64);
+    ASSERT_FALSE(source.isEmpty());
+    CFileLock tagSave;
+    ASSERT_EQ(tagSave.Acquire(source, CFileLock::Mode::Exclusive), CFileLock::Result::Locked);
+    CSplitJob job({source}, 1.0f, 2);
+    EXPECT_FALSE(job.Run());
+    EXPECT_EQ(job.Messages(), QStringList{CFileLock::BusyText(source)});
+    EXPECT_TRUE(job.WrittenFiles().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("Busy_1.mp3"))));
+
+    // A reader does not keep another reader out.
+    tagSave.Release();
+    CFileLock otherReader;
+    ASSERT_EQ(otherReader.Acquire(source, CFileLock::Mode::Shared), CFileLock::Result::Locked);
+    CSplitJob shared({source}, 1.0f, 2);
+    EXPECT_TRUE(shared.Run()) << shared.Messages().join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(SplitJoinTest, JoinsMixedRatesAndLayoutsIntoTheTargetFormat)

@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace TestSupport;
@@ -164,6 +167,30 @@ TEST_F(CliTest, DecodeReportsEachKindOfDamageOnceAndNeverATag)
     const double decodedSeconds = QString::fromUtf8(seconds.out).trimmed().toDouble();
     EXPECT_GT(decodedSeconds, 2.7);
     EXPECT_LT(decodedSeconds, 3.1); // not the 2 + 2 seconds the tags hold
+}
+
+// While another task holds the file's lock, tag refuses at once with a clear message rather than
+// write into a file that is about to be replaced; the file is left as it was.
+TEST_F(CliTest, TagRefusesAFileAnotherTaskIsWriting)
+{
+    const QString mp3 = Path(QStringLiteral("song.mp3"));
+    ASSERT_EQ(RunCli({QStringLiteral("encode"), MakeWav(QStringLiteral("in.wav"), 2, 44100, 1.0), mp3}).exitCode, 0);
+    const QByteArray before = ReadAll(mp3);
+    {
+        const int fd = ::open(QFile::encodeName(mp3).constData(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        const ToolResult refused = RunCli({QStringLiteral("tag"), mp3, QStringLiteral("--title"), QStringLiteral("X")});
+        ::close(fd);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(
+            refused.err.contains((mp3 + QStringLiteral(" is busy: another Sorvane task is writing it")).toUtf8()))
+            << refused.err.constData();
+        EXPECT_EQ(ReadAll(mp3), before);
+    }
+    const ToolResult written = RunCli({QStringLiteral("tag"), mp3, QStringLiteral("--title"), QStringLiteral("X")});
+    ASSERT_EQ(written.exitCode, 0) << written.err.constData();
+    EXPECT_EQ(QFileInfo(mp3).size(), before.size() + 128);
 }
 
 TEST_F(CliTest, BadInputFailsClearlyAndLeavesNothingBehind)

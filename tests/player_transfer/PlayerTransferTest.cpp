@@ -1,5 +1,6 @@
 #include "player_transfer/PlayerTransfer.h"
 
+#include "platform/FileLock.h"
 #include "platform/Volumes.h"
 #include "support/TestSupport.h"
 
@@ -148,6 +149,28 @@ TEST(PlayerTransferTest, ReorderRecreatesEntriesInListOrderAndKeepsOtherVolumesI
     case ListingOrder::Other:
         break;
     }
+}
+
+// A file another task is writing stays where it is: moved out, it could not come back once
+// that task put its new file at the path.
+TEST(PlayerTransferTest, ReorderLeavesAFileBeingWrittenInPlace)
+{
+    const QString parent = TemporaryParent();
+    QTemporaryDir player(parent + QStringLiteral("/player-XXXXXX"));
+    const QString a = player.filePath(QStringLiteral("a.mp3"));
+    const QString b = player.filePath(QStringLiteral("b.mp3"));
+    ASSERT_TRUE(WriteFile(a, "a"));
+    ASSERT_TRUE(WriteFile(b, "b"));
+    CScopedVolumeRoots roots(player.path() + QStringLiteral("=removable"));
+    CFileLock reencode;
+    ASSERT_EQ(reencode.Acquire(b, CFileLock::Mode::Exclusive), CFileLock::Result::Locked);
+
+    const PlayerTransfer::ReorderResult result = PlayerTransfer::ReorderOnPlayer({b, a});
+    EXPECT_EQ(result.reordered, 1);
+    EXPECT_EQ(result.keptInPlace, QStringList{b});
+    EXPECT_EQ(TestSupport::ReadAll(a), QByteArray("a"));
+    EXPECT_EQ(TestSupport::ReadAll(b), QByteArray("b"));
+    EXPECT_FALSE(QFileInfo::exists(player.filePath(QLatin1String(PlayerTransfer::kTemporaryFolderName))));
 }
 
 TEST(PlayerTransferTest, ReorderNeverOverwritesAndLeavesUnreturnedFilesReachable)

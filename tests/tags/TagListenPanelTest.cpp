@@ -6,9 +6,11 @@
 #include "app/DialogSeams.h"
 #include "app/ElapsedTimeLabel.h"
 #include "app/RecordSettings.h"
+#include "audio/ReencodeJob.h"
 #include "controls/ControlId.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinSlider.h"
+#include "platform/FileLock.h"
 #include "platform/audio/PlaybackVolume.h"
 #include "platform/audio/ScopedAudioBackend.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"
@@ -22,7 +24,10 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <semaphore>
+#include <thread>
 
 using ClipTest::WaitUntil;
 using Panel = CTagListenPanel;
@@ -164,6 +169,68 @@ TEST_F(TagListenPanelTest, SaveToAVanishedFileReportsTheErrorAndCreatesNothing)
     // A file that cannot be opened empties the fields.
     EXPECT_TRUE(Control<QLineEdit>(Panel::kTitleEditId)->text().isEmpty());
     EXPECT_EQ(Control<QComboBox>(Panel::kGenreListId)->currentIndex(), -1);
+}
+
+namespace
+{
+// A re-encode that stops at its first frame, with the file locked, until the test lets it go.
+class CPausingReencodeJob : public CReencodeJob
+{
+public:
+    bool IsCancelRequested() const override
+    {
+        if (!m_paused.exchange(true)) {
+            started.release();
+            resume.acquire();
+        }
+        return CReencodeJob::IsCancelRequested();
+    }
+
+    mutable std::binary_semaphore started{0};
+    mutable std::binary_semaphore resume{0};
+
+private:
+    mutable std::atomic<bool> m_paused{false};
+};
+} // namespace
+
+// A tag saved while the file is being re-encoded would go into the file the re-encode is about
+// to replace: the save says the file is busy and changes nothing; once the re-encode is done
+// the tag saves into the new file.
+TEST_F(TagListenPanelTest, SaveWaitsForAReencodeOfTheFileAndSaysItIsBusy)
+{
+    const QString wav = MakeWav("tone.wav", 1.0);
+    const QString path = m_dir.filePath(QStringLiteral("song.mp3"));
+    ASSERT_EQ(TestSupport::RunTool(QStringLiteral("lame"), {QStringLiteral("--quiet"), wav, path}).exitCode, 0);
+    ASSERT_TRUE(TestSupport::WriteAll(path, TestSupport::ReadAll(path) + TagBytes("Old", "", 0, 1)));
+    const QByteArray before = TestSupport::ReadAll(path);
+    m_panel->SetTagFile(path);
+    Control<QLineEdit>(Panel::kTitleEditId)->setText(QStringLiteral("New"));
+    QStringList shown;
+    DialogSeams::CScopedHandlers answers([&](QWidget*, const DialogSeams::MessageRequest& request) {
+        shown << request.text;
+        return QMessageBox::Ok;
+    });
+
+    CPausingReencodeJob job;
+    job.SetBitrate(64);
+    bool reencoded = false;
+    std::thread worker([&] { reencoded = job.ProcessFile(path); });
+    job.started.acquire();
+    Control<CSkinButton>(Panel::kSaveButtonId)->click();
+    job.resume.release();
+    worker.join();
+    EXPECT_EQ(shown, QStringList{CFileLock::BusyText(path)});
+    ASSERT_TRUE(reencoded) << job.Failures().join(QLatin1Char('\n')).toStdString();
+    const QByteArray after = TestSupport::ReadAll(path);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after.right(128), before.right(128)); // the old tag, carried over by the re-encode
+
+    Control<QLineEdit>(Panel::kTitleEditId)->setText(QStringLiteral("New"));
+    Control<CSkinButton>(Panel::kSaveButtonId)->click();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_TRUE(Id3v2List(path).contains(QStringLiteral("Title  : New "))) << Id3v2List(path).toStdString();
+    EXPECT_EQ(QFileInfo(path).size(), after.size());
 }
 
 TEST_F(TagListenPanelTest, TheSameOrAnEmptyTagFileKeepsWhatIsBeingTyped)
