@@ -225,7 +225,7 @@ void CMpegFrameScanner::Scan(const std::uint8_t* window, std::size_t size)
                 }
                 m_frameExpected = skipped == tag;
                 if (skipped > size - position) {
-                    position = size; // the caller's next window starts after the tag
+                    // The tag reaches past this window: the caller's next window starts after it.
                     m_position = absolute + skipped;
                     m_finished = m_audioEnd - m_position < kHeaderSize;
                     return;
