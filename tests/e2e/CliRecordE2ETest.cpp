@@ -403,8 +403,8 @@ TEST_F(CliRecordE2ETest, TheScheduleRecordsTheRestOfAWindowAlreadyUnderWayAtStar
     if (QDateTime::currentDateTime().time() > QTime(23, 59, 30)) {
         GTEST_SKIP() << "the window would run across midnight";
     }
-    // Began ten seconds ago, ends in five, stored with yesterday's date.
-    m_settings.SetSchedule({{std::uint32_t(now - 10 - kSecondsPerDay), std::uint32_t(now + 5 - kSecondsPerDay)}});
+    // Began ten seconds ago, ends in eight, stored with yesterday's date.
+    m_settings.SetSchedule({{std::uint32_t(now - 10 - kSecondsPerDay), std::uint32_t(now + 8 - kSecondsPerDay)}});
     WriteSettings();
 
     E2e::CCliProcess scheduler(Environment());
@@ -417,10 +417,11 @@ TEST_F(CliRecordE2ETest, TheScheduleRecordsTheRestOfAWindowAlreadyUnderWayAtStar
     ASSERT_EQ(saved.size(), 1) << saved.join(' ').toStdString();
     const auto decoded = RecordingTest::DecodeWithMpg123(SavePath(saved[0]));
     ASSERT_TRUE(decoded.ok);
-    // The five seconds left, give or take the first tick and the end's band.
+    // What is left of the eight seconds once the scheduler is up: on a busy machine its start
+    // alone can take a few of them, so only "some, and not past the window's end" is certain.
     const double seconds = RecordingTest::FindTone(decoded.samples, 2, 44100).Seconds();
-    EXPECT_GT(seconds, 2.0);
-    EXPECT_LT(seconds, 7.0);
+    EXPECT_GT(seconds, 1.0);
+    EXPECT_LT(seconds, 10.0);
 }
 
 TEST_F(CliRecordE2ETest, ARecordingUnderASecondIsMovedToTheTrashAndTheUserIsTold)
