@@ -5,11 +5,11 @@
 //   decode_vs_libmad_bench bare IN.mp3 OUT.wav       one run of the bare loop
 //   decode_vs_libmad_bench compare IN.mp3 OUT.wav N  N alternating runs of each; best times
 #include "audio/DecodingSink.h"
-#include "audio/Mp3Decoding.h"
-#include "audio/SampleScaling.h"
 #include "audio/TranscodeContext.h"
-#include "audio/WaveFile.h"
-#include "audio/WholeFile.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/SampleScaling.h"
+#include "codec/WaveFile.h"
+#include "codec/WholeFile.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,8 +2,8 @@
 // chunks of the encoder's size, each handed to EncodeChunk, then Finish.
 //   encode_bench IN.wav OUT.mp3 [KBPS]
 // Prints the encode time in milliseconds (whole run, reading and writing included).
-#include "app/RecordFormat.h"
-#include "audio/WaveFile.h"
+#include "codec/RecordFormat.h"
+#include "codec/WaveFile.h"
 #include "record/Mp3StreamEncoder.h"
 
 #include <QString>

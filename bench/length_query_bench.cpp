@@ -1,6 +1,6 @@
 // Times CMediaLength::QueryLength over every file of a folder (one pass, page cache assumed
 // warm) and prints the total and the time per file. length_query.sh runs it beside peer tools.
-#include "tags/MediaLength.h"
+#include "codec/MediaLength.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Measures arbitrary bytes as MP3 and as WAV. Neither may read outside the bytes, and a length
 // can never be negative. The frame scanner must also give the same answer whether it sees the
 // bytes whole or in windows, as it does when a file is read block by block.
-#include "tags/MediaLength.h"
-#include "tags/MpegFrameScanner.h"
+#include "codec/MediaLength.h"
+#include "codec/MpegFrameScanner.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -2,8 +2,8 @@
 // skeleton (progress bookkeeping, 16-bit conversion), without encoding. libmad's complaints
 // about damaged frames go to stderr; that is expected.
 #include "audio/DecodingSink.h"
-#include "audio/Mp3Decoding.h"
 #include "audio/TranscodeContext.h"
+#include "codec/Mp3Decoding.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An exact-size copy so the sanitizer sees any read past the end.
     const std::vector<std::uint8_t> bytes(data, data + size);
     CCheckingSink sink;
-    if (DecodeMp3Buffer(bytes.data(), bytes.size(), sink) != 0 || sink.SetUpFailed()) {
+    if (DecodeMp3BufferAndFinishEncoder(bytes.data(), bytes.size(), sink) != 0 || sink.SetUpFailed()) {
         std::abort();
     }
     CTranscodeContext::DestroyInstance();

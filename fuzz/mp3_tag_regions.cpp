@@ -1,5 +1,5 @@
 // Finds the tag regions of arbitrary bytes. They must lie inside the bytes and never overlap.
-#include "audio/Mp3TagRegions.h"
+#include "codec/Mp3TagRegions.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the WAV reader as a program resource image and walks through the
 // sample data the way the player and the conversions do: small reads, skips, large reads,
 // rewinding and reading to the end.
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 
 #include <QByteArray>
 #include <cstddef>

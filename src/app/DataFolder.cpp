@@ -1,6 +1,6 @@
 #include "app/DataFolder.h"
 
-#include "app/ExecutableDirectory.h"
+#include "platform/ExecutableDirectory.h"
 
 #include <QDir>
 #include <QFileInfo>

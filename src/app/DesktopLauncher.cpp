@@ -1,7 +1,7 @@
 #include "app/DesktopLauncher.h"
 
 #include "app/DialogSeams.h"
-#include "app/ExecutableDirectory.h"
+#include "platform/ExecutableDirectory.h"
 
 #include <QDesktopServices>
 #include <QDir>

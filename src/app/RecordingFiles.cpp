@@ -1,8 +1,8 @@
 #include "app/RecordingFiles.h"
 
 #include "app/RecordingRow.h"
-#include "app/ReplacementFile.h"
 #include "platform/NoReplaceRename.h"
+#include "platform/ReplacementFile.h"
 #include "platform/Trash.h"
 #include "platform/Volumes.h"
 

@@ -1,8 +1,8 @@
 #include "audio/BitrateProbe.h"
 
 #include "app/RecordSettings.h"
-#include "audio/Mp3Decoding.h"
-#include "audio/WholeFile.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/WholeFile.h"
 
 namespace
 {
@@ -21,7 +21,7 @@ int ProbeFirstFrameBitrate(const QString& path)
         return MAD_FLOW_STOP;
     });
     // Leaves any running operation's encoder alone: a probe is no part of that operation.
-    DecodeMp3BufferKeepEncoder(file.Data(), file.Size(), sink);
+    DecodeMp3Buffer(file.Data(), file.Size(), sink);
     return static_cast<int>(bitrate);
 }
 

@@ -1,8 +1,8 @@
 #include "audio/DecodingSink.h"
 
-#include "audio/SampleScaling.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeOwner.h"
+#include "codec/SampleScaling.h"
 #include "platform/AppEvent.h"
 
 #include <cstdio>

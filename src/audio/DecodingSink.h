@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/FrameSink.h"
+#include "codec/FrameSink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,12 +1,12 @@
 #include "audio/JoinJob.h"
 
 #include "app/OutputTarget.h"
-#include "app/ReplacementFile.h"
 #include "audio/JoinSink.h"
-#include "audio/Mp3Decoding.h"
 #include "audio/TranscodeContext.h"
-#include "audio/WholeFile.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
+#include "platform/ReplacementFile.h"
 
 namespace
 {
@@ -98,7 +98,7 @@ bool CJoinJob::ProcessFile(const QString& path)
         return true; // the join goes on without it
     }
     CJoinSink sink(m_state, m_target);
-    DecodeMp3BufferKeepEncoder(input.Data(), input.Size(), sink);
+    DecodeMp3Buffer(input.Data(), input.Size(), sink);
     if (sink.SetUpFailed()) {
         m_messages << EncoderErrorText(m_outputPath, context.encoderError);
         m_outputFailed = true;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/RecordFormat.h"
 #include "audio/JoinState.h"
 #include "audio/TranscodeOwner.h"
+#include "codec/RecordFormat.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/RecordFormat.h"
 #include "audio/DecodingSink.h"
+#include "codec/RecordFormat.h"
 
 class CJoinState;
 

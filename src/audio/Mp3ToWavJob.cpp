@@ -1,12 +1,12 @@
 #include "audio/Mp3ToWavJob.h"
 
 #include "app/OutputTarget.h"
-#include "app/ReplacementFile.h"
-#include "audio/Mp3Decoding.h"
 #include "audio/Mp3ToWavSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
-#include "audio/WholeFile.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/WholeFile.h"
+#include "platform/ReplacementFile.h"
 
 namespace
 {
@@ -66,7 +66,7 @@ bool CMp3ToWavJob::ProcessFile(const QString& path)
     SetFileRange(context.durationSeconds);
 
     CMp3ToWavSink sink(target.TemporaryPath());
-    DecodeMp3Buffer(mp3.Data(), mp3.Size(), sink);
+    DecodeMp3BufferAndFinishEncoder(mp3.Data(), mp3.Size(), sink);
     if (sink.WriteFailed()) {
         sink.Close();
         ReportFailure(QStringLiteral("Create File %1 Error").arg(outputPath), true);

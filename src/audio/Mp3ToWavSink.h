@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio/DecodingSink.h"
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 
 #include <QString>
 

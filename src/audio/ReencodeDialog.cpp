@@ -1,6 +1,6 @@
 #include "audio/ReencodeDialog.h"
 
-#include "app/RecordFormat.h"
+#include "codec/RecordFormat.h"
 #include "controls/ControlId.h"
 #include "controls/EditCtrl.h"
 

@@ -1,14 +1,14 @@
 #include "audio/ReencodeJob.h"
 
-#include "app/ReplacementFile.h"
-#include "audio/Mp3Decoding.h"
-#include "audio/Mp3TagRegions.h"
 #include "audio/Mp3ToEncoderSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
-#include "audio/WholeFile.h"
+#include "codec/MediaLength.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/Mp3TagRegions.h"
+#include "codec/WholeFile.h"
 #include "platform/FileLock.h"
-#include "tags/MediaLength.h"
+#include "platform/ReplacementFile.h"
 
 #include <QFile>
 #include <algorithm>
@@ -38,7 +38,7 @@ double DecodedSeconds(const std::uint8_t* data, std::size_t size)
         seconds += FrameSeconds(pcm);
         return MAD_FLOW_CONTINUE;
     });
-    DecodeMp3Buffer(data, size, counter);
+    DecodeMp3BufferAndFinishEncoder(data, size, counter);
     return seconds;
 }
 
@@ -122,7 +122,7 @@ bool CReencodeJob::ProcessFile(const QString& path)
 
     CMp3ToEncoderSink sink;
     CTimingSink timing(sink);
-    DecodeMp3Buffer(source.Data(), source.Size(), timing);
+    DecodeMp3BufferAndFinishEncoder(source.Data(), source.Size(), timing);
     if (IsCancelRequested()) {
         // The source stays whole; the part already encoded is thrown away with the temporary file.
         return false;

@@ -1,13 +1,13 @@
 #include "audio/SplitJob.h"
 
 #include "app/OutputTarget.h"
-#include "audio/Mp3Decoding.h"
 #include "audio/SplitSink.h"
 #include "audio/TranscodeContext.h"
-#include "audio/WholeFile.h"
+#include "codec/MediaLength.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
 #include "platform/FileLock.h"
-#include "tags/MediaLength.h"
 
 #include <QFileInfo>
 
@@ -93,7 +93,7 @@ bool CSplitJob::ProcessFile(const QString& path)
     }
     CSplitSink sink(BasePath(path), m_splitCount, CMediaLength::Mp3Samples(input.Data(), input.Size()));
     sink.SetReplaceExisting(m_replaceExisting);
-    DecodeMp3Buffer(input.Data(), input.Size(), sink);
+    DecodeMp3BufferAndFinishEncoder(input.Data(), input.Size(), sink);
     // A cancel drops the part being written: only complete parts carry the part names.
     const bool complete = !m_cancelRequested && sink.CompleteLastPart();
     m_writtenFiles << sink.WrittenParts();

@@ -1,8 +1,8 @@
 #include "audio/SplitSink.h"
 
 #include "app/OutputTarget.h"
-#include "app/ReplacementFile.h"
 #include "audio/TranscodeContext.h"
+#include "platform/ReplacementFile.h"
 
 namespace
 {

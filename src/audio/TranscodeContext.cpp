@@ -1,7 +1,8 @@
 #include "audio/TranscodeContext.h"
 
 #include "audio/TranscodeOwner.h"
-#include "tags/MediaLength.h"
+#include "codec/MediaLength.h"
+#include "codec/Mp3Decoding.h"
 
 namespace
 {
@@ -65,4 +66,13 @@ CTranscodeContext* CTranscodeContext::Existing()
 void CTranscodeContext::DestroyInstance()
 {
     InstanceSlot().reset();
+}
+
+int DecodeMp3BufferAndFinishEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink)
+{
+    const int result = DecodeMp3Buffer(data, length, sink);
+    if (auto* context = CTranscodeContext::Existing(); context && context->encoder) {
+        context->encoder->Finish();
+    }
+    return result;
 }

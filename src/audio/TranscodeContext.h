@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RecordFormat.h"
+#include "codec/RecordFormat.h"
 #include "record/Mp3StreamEncoder.h"
 
 #include <QString>
@@ -54,3 +54,9 @@ public:
     // Ends the operation: finishes the encoder, frees the buffers; the next use starts afresh.
     static void DestroyInstance();
 };
+
+class FrameSink;
+
+// Decodes like DecodeMp3Buffer, then finishes the running operation's encoder, if any, so its
+// file is complete even when the sink stopped early.
+int DecodeMp3BufferAndFinishEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink);

@@ -1,10 +1,10 @@
 #include "audio/WavToMp3Command.h"
 
 #include "app/DialogSeams.h"
-#include "app/RecordFormat.h"
 #include "audio/ProcessDialog.h"
 #include "audio/WavToMp3Dialog.h"
 #include "audio/WavToMp3Job.h"
+#include "codec/RecordFormat.h"
 
 namespace WavToMp3Command
 {

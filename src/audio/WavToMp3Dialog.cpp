@@ -2,9 +2,9 @@
 
 #include "app/DataFileStore.h"
 #include "app/DialogSeams.h"
-#include "app/RecordFormat.h"
 #include "app/RecordSettings.h"
 #include "audio/ReplaceQuestion.h"
+#include "codec/RecordFormat.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
 #include "controls/EditCtrl.h"

@@ -1,10 +1,10 @@
 #include "audio/WavToMp3Job.h"
 
 #include "app/OutputTarget.h"
-#include "app/ReplacementFile.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
+#include "platform/ReplacementFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "audio/WavePlayer.h"
 
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 #include "platform/audio/AudioBackend.h"
 #include "platform/audio/AudioPlayback.h"
 #include "platform/audio/PcmFormat.h"

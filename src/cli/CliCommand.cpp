@@ -2,7 +2,7 @@
 
 #include "app/OutputTarget.h"
 #include "cli/CliArguments.h"
-#include "tags/MediaLength.h"
+#include "codec/MediaLength.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "app/RecordSettings.h"
 #include "audio/WavToMp3Job.h"
-#include "audio/WaveFile.h"
 #include "cli/CliArguments.h"
 #include "cli/JobRunner.h"
+#include "codec/WaveFile.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
 #include "cli/InfoCommand.h"
 
 #include "audio/BitrateProbe.h"
-#include "audio/WaveFile.h"
 #include "cli/CliArguments.h"
+#include "codec/MediaLength.h"
+#include "codec/WaveFile.h"
 #include "tags/GenreTable.h"
 #include "tags/Id3v1Tag.h"
-#include "tags/MediaLength.h"
 
 namespace
 {

@@ -1,12 +1,12 @@
 #include "cli/JoinCommand.h"
 
-#include "app/RecordFormat.h"
 #include "app/RecordSettings.h"
 #include "audio/BitrateProbe.h"
 #include "audio/JoinJob.h"
 #include "cli/CliArguments.h"
 #include "cli/CliJobRunner.h"
 #include "cli/JobRunner.h"
+#include "codec/RecordFormat.h"
 
 int CJoinCommand::Run(const QStringList& arguments)
 {

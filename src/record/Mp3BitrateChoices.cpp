@@ -1,6 +1,6 @@
 #include "record/Mp3BitrateChoices.h"
 
-#include "app/RecordFormat.h"
+#include "codec/RecordFormat.h"
 
 #include <algorithm>
 #include <array>

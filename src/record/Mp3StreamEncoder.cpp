@@ -2,8 +2,8 @@
 
 #include "app/DataFolder.h"
 #include "app/RecordSettings.h"
+#include "codec/LameLibrary.h"
 #include "record/BufferHandshake.h"
-#include "record/LameLibrary.h"
 #include "record/MixerState.h"
 #include "record/SilenceDetector.h"
 

@@ -1,7 +1,7 @@
 #include "record/RecordFormatDialog.h"
 
-#include "app/RecordFormat.h"
 #include "app/RecordSettings.h"
+#include "codec/RecordFormat.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
 #include "controls/FolderBrowserSeam.h"

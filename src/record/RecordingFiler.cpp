@@ -1,9 +1,9 @@
 #include "record/RecordingFiler.h"
 
+#include "codec/MediaLength.h"
 #include "platform/NoReplaceRename.h"
 #include "platform/Trash.h"
 #include "record/RecordingNames.h"
-#include "tags/MediaLength.h"
 
 #include <QFile>
 #include <QFileInfo>

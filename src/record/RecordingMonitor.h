@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RecordFormat.h"
+#include "codec/RecordFormat.h"
 #include "record/CaptureMonitor.h"
 
 #include <atomic>

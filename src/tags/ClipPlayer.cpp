@@ -1,8 +1,8 @@
 #include "tags/ClipPlayer.h"
 
+#include "codec/MediaLength.h"
 #include "platform/AppEvent.h"
 #include "platform/audio/AudioBackend.h"
-#include "tags/MediaLength.h"
 #include "tags/Mp3ClipSource.h"
 #include "tags/WaveClipSource.h"
 

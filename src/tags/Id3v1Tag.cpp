@@ -1,6 +1,6 @@
 #include "tags/Id3v1Tag.h"
 
-#include "tags/MediaLength.h"
+#include "codec/MediaLength.h"
 
 #include <QFile>
 #include <QFileInfo>

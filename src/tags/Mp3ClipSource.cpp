@@ -1,9 +1,9 @@
 #include "tags/Mp3ClipSource.h"
 
-#include "audio/FrameSink.h"
-#include "audio/Mp3Decoding.h"
-#include "audio/SampleScaling.h"
-#include "tags/Mp3AudioSpan.h"
+#include "codec/FrameSink.h"
+#include "codec/Mp3AudioSpan.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/SampleScaling.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -174,7 +174,7 @@ bool CMp3ClipSource::LoadBytes(const QByteArray& bytes)
         found = true;
         return MAD_FLOW_STOP;
     });
-    DecodeMp3BufferKeepEncoder(m_audio.data(), m_audio.size(), probe);
+    DecodeMp3Buffer(m_audio.data(), m_audio.size(), probe);
     return found && m_format.IsValid();
 }
 

@@ -1,6 +1,6 @@
 #include "tags/WaveClipSource.h"
 
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 
 #include <QFileInfo>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "wave_editor/WaveData.h"
 
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/WaveFormat.h"
+#include "codec/WaveFormat.h"
 #include "wave_editor/WaveArea.h"
 #include "wave_editor/WaveStyle.h"
 

@@ -1,7 +1,7 @@
 #include "app/DataFolder.h"
 
 #include "AppTestHelpers.h"
-#include "app/ExecutableDirectory.h"
+#include "platform/ExecutableDirectory.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

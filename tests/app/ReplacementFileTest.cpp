@@ -1,6 +1,6 @@
 // Replacement files and the output rule, on unnamed temporaries and on the named ones of file
 // systems without them.
-#include "app/ReplacementFile.h"
+#include "platform/ReplacementFile.h"
 
 #include "app/OutputTarget.h"
 #include "support/TestSupport.h"

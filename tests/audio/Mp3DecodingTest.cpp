@@ -1,11 +1,11 @@
-#include "audio/Mp3Decoding.h"
+#include "codec/Mp3Decoding.h"
 
 #include "Mp3Fixtures.h"
 #include "app/RecordSettings.h"
 #include "audio/BitrateProbe.h"
-#include "audio/SampleScaling.h"
 #include "audio/TranscodeContext.h"
-#include "audio/WholeFile.h"
+#include "codec/SampleScaling.h"
+#include "codec/WholeFile.h"
 #include "support/TestSupport.h"
 
 #include <QSet>
@@ -92,14 +92,6 @@ TEST(ScaleSampleTest, BlockConversionMatchesSampleBySample)
         }
         EXPECT_EQ(mono.back(), 0xAB) << "written past the frame";
     }
-}
-
-TEST_F(Mp3DecodingTest, ScaleSampleTakesTheVolumeOfTheRunningOperation)
-{
-    CTranscodeContext::Instance().volumeScale = 2.0f;
-    EXPECT_EQ(ScaleSample(0x04000000), 16385); // (0x04000000 + 0x1000) * 2 >> 13
-    CTranscodeContext::DestroyInstance();
-    EXPECT_EQ(ScaleSample(0x04000000), 8192);
 }
 
 struct ToneCase

@@ -1,10 +1,10 @@
 // Splitting and joining, checked against the peer tools (ffprobe, mpg123).
 #include "Mp3Fixtures.h"
-#include "app/RecordFormat.h"
 #include "audio/JoinJob.h"
 #include "audio/JoinResampling.h"
 #include "audio/JoinState.h"
 #include "audio/SplitJob.h"
+#include "codec/RecordFormat.h"
 #include "platform/AppEvent.h"
 #include "platform/FileLock.h"
 #include "support/TestSupport.h"

@@ -1,9 +1,9 @@
 #include "Mp3Fixtures.h"
-#include "audio/Mp3Decoding.h"
 #include "audio/Mp3ToEncoderSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeOwner.h"
-#include "audio/WholeFile.h"
+#include "codec/Mp3Decoding.h"
+#include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
 #include "support/TestSupport.h"
 
@@ -77,7 +77,7 @@ protected:
             return -1;
         }
         CMp3ToEncoderSink sink;
-        const int result = DecodeMp3Buffer(file.Data(), file.Size(), sink);
+        const int result = DecodeMp3BufferAndFinishEncoder(file.Data(), file.Size(), sink);
         CTranscodeContext::DestroyInstance();
         return result;
     }
@@ -100,7 +100,7 @@ TEST_F(TranscodeSinkTest, ProgressReachesTheReceiverWithFileIndexAndRisingSecond
     CWholeFile file;
     ASSERT_TRUE(file.Load(mp3));
     CCollectingSink sink;
-    DecodeMp3Buffer(file.Data(), file.Size(), sink);
+    DecodeMp3BufferAndFinishEncoder(file.Data(), file.Size(), sink);
     QCoreApplication::processEvents();
 
     ASSERT_EQ(receiver.events.size(), std::size_t(sink.frames));
@@ -173,7 +173,7 @@ TEST_F(TranscodeSinkTest, VolumeTwoDoublesTheAmplitudeAndClipsWithoutWrapping)
         CWholeFile file;
         file.Load(path);
         CCollectingSink sink;
-        DecodeMp3Buffer(file.Data(), file.Size(), sink);
+        DecodeMp3BufferAndFinishEncoder(file.Data(), file.Size(), sink);
         CTranscodeContext::DestroyInstance();
         return sink.pcm;
     };
@@ -225,7 +225,7 @@ TEST_F(TranscodeSinkTest, AnOutputThatCannotBeCreatedEndsTheRun)
     CWholeFile file;
     ASSERT_TRUE(file.Load(source));
     CMp3ToEncoderSink sink;
-    EXPECT_EQ(DecodeMp3Buffer(file.Data(), file.Size(), sink), 0);
+    EXPECT_EQ(DecodeMp3BufferAndFinishEncoder(file.Data(), file.Size(), sink), 0);
     EXPECT_TRUE(sink.SetUpFailed());
     EXPECT_EQ(context.frameCount, 1);
     EXPECT_FALSE(context.encoder);
@@ -248,7 +248,7 @@ TEST_F(TranscodeSinkTest, FramesOfAnotherRateOrLayoutAreSkipped)
     ASSERT_TRUE(file.Load(Path("mixed.mp3")));
     CMp3ToEncoderSink sink;
     CStderrCapture errors;
-    EXPECT_EQ(DecodeMp3Buffer(file.Data(), file.Size(), sink), 0);
+    EXPECT_EQ(DecodeMp3BufferAndFinishEncoder(file.Data(), file.Size(), sink), 0);
     EXPECT_GT(sink.SkippedFrames(), 50);
     EXPECT_TRUE(errors.Text().contains("skipping frame")) << errors.Text().constData();
     CTranscodeContext::DestroyInstance();
@@ -277,7 +277,7 @@ TEST_F(TranscodeSinkTest, TheContextLivesForOneOperation)
     CWholeFile file;
     ASSERT_TRUE(file.Load(source));
     CMp3ToEncoderSink sink;
-    EXPECT_EQ(DecodeMp3BufferKeepEncoder(file.Data(), file.Size(), sink), 0);
+    EXPECT_EQ(DecodeMp3Buffer(file.Data(), file.Size(), sink), 0);
     EXPECT_TRUE(CTranscodeContext::Instance().encoder);
     CTranscodeContext::DestroyInstance();
     EXPECT_EQ(CTranscodeContext::Existing(), nullptr);
@@ -302,7 +302,7 @@ TEST_F(TranscodeSinkTest, PcmIsGatheredIntoWholeChunksWhenChunkAndFrameDiffer)
     CWholeFile file;
     ASSERT_TRUE(file.Load(source));
     CMp3ToEncoderSink sink;
-    EXPECT_EQ(DecodeMp3Buffer(file.Data(), file.Size(), sink), 0);
+    EXPECT_EQ(DecodeMp3BufferAndFinishEncoder(file.Data(), file.Size(), sink), 0);
     const int frames = context.frameCount;
     CTranscodeContext::DestroyInstance();
 

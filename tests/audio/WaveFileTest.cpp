@@ -1,4 +1,4 @@
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 
 #include "support/TestSupport.h"
 

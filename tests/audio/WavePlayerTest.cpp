@@ -2,7 +2,7 @@
 // start offsets, refused files and outputs, and an output that vanishes.
 #include "audio/WavePlayer.h"
 
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 #include "platform/audio/ScopedAudioBackend.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"
 #include "support/TestSupport.h"

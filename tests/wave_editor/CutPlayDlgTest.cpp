@@ -7,7 +7,7 @@
 #include "app/RecordSettings.h"
 #include "app/RecordingsList.h"
 #include "audio/Mp3ToWavJob.h"
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 #include "platform/AppEvent.h"
 #include "platform/audio/ScopedAudioBackend.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"

@@ -1,7 +1,6 @@
-#include "audio/Mp3Decoding.h"
+#include "codec/Mp3Decoding.h"
 
-#include "audio/TranscodeContext.h"
-#include "tags/Mp3AudioSpan.h"
+#include "codec/Mp3AudioSpan.h"
 
 #include <cstdio>
 #include <set>
@@ -146,15 +145,6 @@ int RunDecoder(const std::uint8_t* data, std::size_t length, FrameSink& sink)
 } // namespace
 
 int DecodeMp3Buffer(const std::uint8_t* data, std::size_t length, FrameSink& sink)
-{
-    const int result = RunDecoder(data, length, sink);
-    if (auto* context = CTranscodeContext::Existing(); context && context->encoder) {
-        context->encoder->Finish();
-    }
-    return result;
-}
-
-int DecodeMp3BufferKeepEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink)
 {
     return RunDecoder(data, length, sink);
 }

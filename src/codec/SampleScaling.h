@@ -42,9 +42,6 @@ inline std::int16_t ScaleSample(mad_fixed_t sample, float volumeScale)
     return static_cast<std::int16_t>(t >> kShiftTo16Bit);
 }
 
-// The same with the volume scale of the running operation (CTranscodeContext).
-std::int16_t ScaleSample(mad_fixed_t sample);
-
 // One decoded frame at one volume scale, each sample exactly as ScaleSample gives it, written
 // as 16-bit little-endian PCM: left only when `right` is null, otherwise left and right
 // interleaved. The whole frame converts in one tight loop rather than a call per sample.

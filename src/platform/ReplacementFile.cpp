@@ -1,4 +1,4 @@
-#include "app/ReplacementFile.h"
+#include "platform/ReplacementFile.h"
 
 #include <QDateTime>
 #include <QDir>

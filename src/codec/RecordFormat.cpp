@@ -1,4 +1,4 @@
-#include "app/RecordFormat.h"
+#include "codec/RecordFormat.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
-#include "tags/MediaLength.h"
+#include "codec/MediaLength.h"
 
-#include "tags/Mp3AudioSpan.h"
-#include "tags/MpegFrameScanner.h"
+#include "codec/Mp3AudioSpan.h"
+#include "codec/MpegFrameScanner.h"
 
 #include <QFile>
 #include <QFileInfo>

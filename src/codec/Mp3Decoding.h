@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/FrameSink.h"
+#include "codec/FrameSink.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,9 +10,4 @@
 // ID3v1, APE or appended ID3v2 tags at the end are cut away. Damaged frames are skipped, with
 // one line on stderr per kind of error. Returns libmad's run result: 0 after a normal end (the data
 // ran out or the sink stopped), -1 on failure.
-// Afterwards the running operation's encoder, if any, is finished, so its file is complete
-// even when the sink stopped early.
 int DecodeMp3Buffer(const std::uint8_t* data, std::size_t length, FrameSink& sink);
-
-// The same, leaving the encoder open for the next file (joining feeds several files into one).
-int DecodeMp3BufferKeepEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink);

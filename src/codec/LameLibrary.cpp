@@ -1,6 +1,6 @@
-#include "record/LameLibrary.h"
+#include "codec/LameLibrary.h"
 
-#include "app/ExecutableDirectory.h"
+#include "platform/ExecutableDirectory.h"
 
 #include <QFile>
 #include <dlfcn.h>

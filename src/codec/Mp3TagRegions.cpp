@@ -1,4 +1,4 @@
-#include "audio/Mp3TagRegions.h"
+#include "codec/Mp3TagRegions.h"
 
 #include <cstring>
 

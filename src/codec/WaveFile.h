@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/WaveFormat.h"
+#include "codec/WaveFormat.h"
 
 #include <QByteArray>
 #include <QString>

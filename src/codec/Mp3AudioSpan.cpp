@@ -1,4 +1,4 @@
-#include "tags/Mp3AudioSpan.h"
+#include "codec/Mp3AudioSpan.h"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "tags/MpegFrameScanner.h"
+#include "codec/MpegFrameScanner.h"
 
-#include "tags/Mp3AudioSpan.h"
+#include "codec/Mp3AudioSpan.h"
 
 #include <algorithm>
 #include <cstring>

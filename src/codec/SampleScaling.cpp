@@ -1,6 +1,4 @@
-#include "audio/SampleScaling.h"
-
-#include "audio/TranscodeContext.h"
+#include "codec/SampleScaling.h"
 
 #include <array>
 #include <bit>
@@ -60,11 +58,6 @@ void StoreLittleEndian(const std::int16_t* samples, std::size_t count, std::uint
     }
 }
 } // namespace
-
-std::int16_t ScaleSample(mad_fixed_t sample)
-{
-    return ScaleSample(sample, CTranscodeContext::Instance().volumeScale);
-}
 
 void ScaleFrameTo16(const mad_fixed_t* left, const mad_fixed_t* right, std::size_t count, float volumeScale,
                     std::uint8_t* out)

@@ -1,4 +1,4 @@
-#include "app/ExecutableDirectory.h"
+#include "platform/ExecutableDirectory.h"
 
 #include <QFile>
 #include <string>

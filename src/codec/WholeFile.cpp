@@ -1,4 +1,4 @@
-#include "audio/WholeFile.h"
+#include "codec/WholeFile.h"
 
 #include <QFile>
 

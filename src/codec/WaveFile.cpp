@@ -1,6 +1,6 @@
-#include "audio/WaveFile.h"
+#include "codec/WaveFile.h"
 
-#include "app/ReplacementFile.h"
+#include "platform/ReplacementFile.h"
 
 #include <QBuffer>
 #include <QFile>

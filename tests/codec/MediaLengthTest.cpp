@@ -1,8 +1,8 @@
-#include "tags/MediaLength.h"
+#include "codec/MediaLength.h"
 
+#include "codec/MpegFrameScanner.h"
 #include "support/TestSupport.h"
 #include "tags/Id3v1Tag.h"
-#include "tags/MpegFrameScanner.h"
 
 #include <QRandomGenerator>
 #include <cmath>
