@@ -2,12 +2,14 @@
 
 #include "codec/Mp3AudioSpan.h"
 #include "codec/MpegFrameScanner.h"
+#include "codec/XingHeader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace
@@ -24,6 +26,7 @@ public:
         , m_size(size)
     {}
     std::uint64_t Size() const { return m_size; }
+    const std::uint8_t* Data() const { return m_data; }
     bool Read(std::uint64_t offset, std::size_t length, std::uint8_t* out) const
     {
         if (offset > m_size || length > m_size - offset) {
@@ -132,55 +135,161 @@ std::int64_t WaveLength(const Reader& reader)
 // Reading in blocks through one small buffer beats mapping the file: a mapping pays a page-table
 // entry and a TLB miss for every 4 KB page, and frame headers sit on nearly every page.
 constexpr std::size_t kReadBlockSize = 256 * 1024;
+// The first block only has to reach the first frame: when that frame tells the length, the rest
+// of the file is never read.
+constexpr std::size_t kFirstBlockSize = 32 * 1024;
 
-std::int64_t Mp3FileLength(QFile& file)
+// What a decoder that honours the LAME tag drops besides the encoder's delay: the first 529
+// samples a layer III decoder gives are its own delay, and at the end it never drops fewer.
+constexpr std::uint64_t kDecoderDelay = 529;
+
+struct Mp3Length
 {
-    const FileReader reader(file);
+    std::int64_t milliseconds = 0;
+    std::uint64_t samples = 0;
+};
+
+// Samples the tag frame's LAME tag cuts from a stream, beside the tag frame itself.
+std::uint64_t TrimmedSamples(const CXingHeader& xing)
+{
+    // Without a frame count a player cannot find where the padding starts and cuts nothing.
+    if (!xing.LameTag() || !xing.FrameCount()) {
+        return 0;
+    }
+    const CLameTag& lame = *xing.LameTag();
+    return std::uint64_t(lame.EncoderDelay()) + std::max(std::uint64_t(lame.Padding()), kDecoderDelay);
+}
+
+std::int64_t MillisecondsOf(std::uint64_t samples, int sampleRate)
+{
+    return std::int64_t(samples * kMillisecondsPerSecond / std::uint64_t(sampleRate));
+}
+
+// The tag frame's counts are believed only when they fit the bytes that follow it: a file cut
+// short or grown since it was written, or a damaged frame, has the frames counted instead.
+bool CountsFitStream(const CXingHeader& xing, std::uint64_t streamBytes)
+{
+    const CMpegFrameHeader& frame = xing.Frame();
+    if (!xing.FrameCount() || *xing.FrameCount() == 0 || streamBytes < frame.length) {
+        return false;
+    }
+    const std::uint64_t frames = *xing.FrameCount();
+    const std::uint64_t audioBytes = streamBytes - frame.length;
+    if (audioBytes < frames * frame.ShortestFrameLength() || audioBytes > frames * frame.LongestFrameLength()) {
+        return false;
+    }
+    // An Info frame heads a constant bit rate: every frame as long as the tag frame, give or take
+    // the one byte of padding. A tag frame at another bit rate has its stream counted.
+    if (xing.GetKind() == CXingHeader::Kind::Info &&
+        (audioBytes < frames * (frame.length - 1) || audioBytes > frames * (frame.length + 1))) {
+        return false;
+    }
+    // Writers count the tag frame in, or now and then leave it out.
+    return !xing.ByteCount() || *xing.ByteCount() == streamBytes || *xing.ByteCount() == audioBytes;
+}
+
+Mp3Length LengthFromTagFrame(const CXingHeader& xing)
+{
+    const std::uint64_t samples = std::uint64_t(*xing.FrameCount()) * std::uint64_t(xing.Frame().samples);
+    const std::uint64_t trimmed = TrimmedSamples(xing);
+    const std::uint64_t played = samples > trimmed ? samples - trimmed : 0;
+    return {MillisecondsOf(played, xing.Frame().SampleRate()), played};
+}
+
+Mp3Length LengthFromScan(const CMpegFrameScanner& scanner, const std::optional<CXingHeader>& xing)
+{
+    if (!xing) {
+        return {scanner.Milliseconds(), scanner.Samples()};
+    }
+    // The tag frame is no sound; the LAME tag's cuts come off the frames counted.
+    const std::uint64_t left = std::uint64_t(xing->Frame().samples) + TrimmedSamples(*xing);
+    const std::uint64_t samples = scanner.Samples();
+    return {scanner.MillisecondsWithout(xing->Frame().SampleRate(), left), samples > left ? samples - left : 0};
+}
+
+// Scans the audio block by block. The first frame found is looked at for a tag frame whose counts
+// give the length at once; otherwise every frame is counted.
+template <typename Reader>
+Mp3Length MeasureMp3(const Reader& reader)
+{
     const CMp3AudioSpan audio =
         CMp3AudioSpan::Find(reader.Size(), [&reader](std::uint64_t offset, std::size_t length, std::uint8_t* out) {
             return reader.Read(offset, length, out);
         });
     const std::uint64_t end = audio.End();
     CMpegFrameScanner scanner(audio.Start(), end);
-    std::vector<std::uint8_t> block(std::max(kReadBlockSize, CMpegFrameScanner::kLookahead * 2));
+    std::optional<CXingHeader> xing;
+    bool firstFrameSeen = false;
+    // Each block must reach past the scanner's lookahead for it to get anywhere.
+    std::size_t blockSize = std::max(kFirstBlockSize, 2 * CMpegFrameScanner::kLookahead);
     while (!scanner.Finished()) {
         const std::uint64_t offset = scanner.NextOffset();
-        const auto length = std::size_t(std::min<std::uint64_t>(block.size(), end - offset));
-        if (!reader.Read(offset, length, block.data())) {
+        const auto length = std::size_t(std::min<std::uint64_t>(blockSize, end - offset));
+        const std::uint8_t* block = reader.View(offset, length);
+        if (block == nullptr) {
             break; // the file shrank while being measured
         }
-        scanner.Scan(block.data(), length);
+        scanner.Scan(block, length);
+        if (!firstFrameSeen && scanner.FirstFrameOffset()) {
+            firstFrameSeen = true;
+            // A frame is only decided with its whole length inside the block.
+            const std::uint64_t first = *scanner.FirstFrameOffset();
+            xing = CXingHeader::Read(block + (first - offset), std::size_t(offset + length - first));
+            if (xing && CountsFitStream(*xing, end - first)) {
+                return LengthFromTagFrame(*xing);
+            }
+        }
         if (!scanner.Finished() && scanner.NextOffset() == offset) {
             break; // cannot happen with a block larger than the lookahead; never spin
         }
+        blockSize = std::max(reader.BlockSize(), 2 * CMpegFrameScanner::kLookahead);
     }
-    return scanner.Milliseconds();
+    return LengthFromScan(scanner, xing);
 }
-} // namespace
 
-namespace
+class BufferView : public BufferReader
 {
-CMpegFrameScanner ScanBuffer(const std::uint8_t* data, std::size_t size)
-{
-    const CMp3AudioSpan audio = CMp3AudioSpan::InBuffer(data, size);
-    CMpegFrameScanner scanner(audio.Start(), audio.End());
-    // The scanner may skip a tag that reaches past the window it is given; go on from there.
-    while (data != nullptr && !scanner.Finished()) {
-        const std::uint64_t offset = scanner.NextOffset();
-        scanner.Scan(data + offset, std::size_t(audio.End() - offset));
+public:
+    using BufferReader::BufferReader;
+    const std::uint8_t* View(std::uint64_t offset, std::size_t length) const
+    {
+        return offset <= Size() && length <= Size() - offset ? Data() + offset : nullptr;
     }
-    return scanner;
+    static std::size_t BlockSize() { return SIZE_MAX; }
+};
+
+class FileView : public FileReader
+{
+public:
+    using FileReader::FileReader;
+    const std::uint8_t* View(std::uint64_t offset, std::size_t length) const
+    {
+        m_block.resize(std::max(m_block.size(), length));
+        return Read(offset, length, m_block.data()) ? m_block.data() : nullptr;
+    }
+    static std::size_t BlockSize() { return kReadBlockSize; }
+
+private:
+    mutable std::vector<std::uint8_t> m_block;
+};
+
+Mp3Length MeasureBuffer(const std::uint8_t* data, std::size_t size)
+{
+    if (data == nullptr) {
+        return {};
+    }
+    return MeasureMp3(BufferView(data, size));
 }
 } // namespace
 
 std::int64_t CMediaLength::Mp3LengthMs(const std::uint8_t* data, std::size_t size)
 {
-    return ScanBuffer(data, size).Milliseconds();
+    return MeasureBuffer(data, size).milliseconds;
 }
 
 std::uint64_t CMediaLength::Mp3Samples(const std::uint8_t* data, std::size_t size)
 {
-    return ScanBuffer(data, size).Samples();
+    return MeasureBuffer(data, size).samples;
 }
 
 std::int64_t CMediaLength::WavLengthMs(const std::uint8_t* data, std::size_t size)
@@ -202,5 +311,8 @@ std::int64_t CMediaLength::QueryLength(const QString& path)
         return 0;
     }
     const FileReader reader(file);
-    return IsWave(reader) ? WaveLength(reader) : Mp3FileLength(file);
+    if (IsWave(reader)) {
+        return WaveLength(reader);
+    }
+    return MeasureMp3(FileView(file)).milliseconds;
 }

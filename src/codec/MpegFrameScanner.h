@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 // Counts the MPEG audio frames (layers I-III; MPEG-1, 2 and 2.5) of a byte range by their
 // headers alone, without decoding, and sums their playing time. The range can be fed whole or
@@ -29,8 +30,12 @@ public:
     void Scan(const std::uint8_t* window, std::size_t size);
 
     std::int64_t Milliseconds() const;
+    // The same with some samples at one sample rate left out (a tag frame, an encoder's delay).
+    std::int64_t MillisecondsWithout(int sampleRate, std::uint64_t samples) const;
     // Every sample counted, per channel, whatever the sample rate of its frame.
     std::uint64_t Samples() const;
+    // Where the first frame counted starts, once one was.
+    std::optional<std::uint64_t> FirstFrameOffset() const { return m_firstFrameOffset; }
 
 private:
     static constexpr int kRateSlotCount = 9;
@@ -50,4 +55,5 @@ private:
     int m_streamRateSlot = 0;
     bool m_streamMono = false;
     std::array<std::uint64_t, kRateSlotCount> m_samplesByRate{};
+    std::optional<std::uint64_t> m_firstFrameOffset;
 };

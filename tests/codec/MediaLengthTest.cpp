@@ -31,6 +31,62 @@ std::int64_t LengthOfBytes(const QByteArray& bytes)
                                      static_cast<std::size_t>(bytes.size()));
 }
 
+// Samples per channel mpg123 decodes from a file; -1 when it cannot.
+std::int64_t Mpg123Samples(const QString& mp3)
+{
+    const QString wav = mp3 + QStringLiteral(".mpg123.wav");
+    if (RunTool("mpg123", {"-q", "-w", wav, mp3}).exitCode != 0) {
+        return -1;
+    }
+    const QByteArray bytes = ReadAll(wav);
+    QFile::remove(wav);
+    const qsizetype data = bytes.indexOf("data", 12);
+    constexpr qsizetype kChannelsOffset = 22;
+    if (data < 0 || bytes.size() < data + 8) {
+        return -1;
+    }
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const std::int64_t dataBytes =
+        std::int64_t(p[data + 4] | p[data + 5] << 8 | p[data + 6] << 16) | std::int64_t(p[data + 7]) << 24;
+    return dataBytes / (2 * p[kChannelsOffset]);
+}
+
+std::uint64_t SamplesOfBytes(const QByteArray& bytes)
+{
+    return CMediaLength::Mp3Samples(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                    static_cast<std::size_t>(bytes.size()));
+}
+
+// Where lame puts the fields of the Info frame of an MPEG-1 stereo file with nothing in front.
+constexpr qsizetype kInfoTagOffset = 4 + 32;
+constexpr qsizetype kFlagsOffset = kInfoTagOffset + 4;
+constexpr qsizetype kFrameCountOffset = kFlagsOffset + 4;
+constexpr qsizetype kByteCountOffset = kFrameCountOffset + 4;
+constexpr qsizetype kLameTagOffset = kByteCountOffset + 4 + 100 + 4;
+constexpr qsizetype kDelayPaddingOffset = kLameTagOffset + 21;
+
+std::int64_t FieldAt(const QByteArray& bytes, qsizetype offset)
+{
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.constData()) + offset;
+    return std::int64_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+QByteArray WithField(QByteArray bytes, qsizetype offset, std::int64_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        bytes[offset + i] = char(value >> (24 - 8 * i));
+    }
+    return bytes;
+}
+
+QByteArray WithDelayAndPadding(QByteArray bytes, int delay, int padding)
+{
+    bytes[kDelayPaddingOffset] = char(delay >> 4);
+    bytes[kDelayPaddingOffset + 1] = char((delay & 0x0F) << 4 | padding >> 8);
+    bytes[kDelayPaddingOffset + 2] = char(padding);
+    return bytes;
+}
+
 // The peer's decoded duration in milliseconds; -1 when ffprobe cannot tell.
 double PeerMilliseconds(const QString& path)
 {
@@ -49,7 +105,7 @@ class MediaLengthTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* tool : {"lame", "ffprobe", "id3v2"}) {
+        for (const char* tool : {"lame", "ffprobe", "id3v2", "mpg123"}) {
             if (!ToolAvailable(tool)) {
                 GTEST_SKIP() << tool << " missing";
             }
@@ -71,23 +127,28 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(MediaLengthTest, LameFilesMatchPeerWithAndWithoutTags)
+TEST_F(MediaLengthTest, LameFilesMatchMpg123WithAndWithoutTags)
 {
+    // An odd number of samples, so the padding is never a round figure.
+    constexpr double kSeconds = 2.5037;
     for (const int rate : {44100, 22050, 11025, 8000}) {
         for (const int channels : {1, 2}) {
-            for (const bool vbr : {false, true}) {
-                const QString name = QStringLiteral("tone_%1_%2_%3").arg(rate).arg(channels).arg(vbr ? "vbr" : "cbr");
+            for (const char* mode : {"cbr", "vbr", "untagged"}) {
+                const QString name = QStringLiteral("tone_%1_%2_%3").arg(rate).arg(channels).arg(mode);
                 SCOPED_TRACE(name.toStdString());
-                const QStringList options = vbr ? QStringList{"-V", "4"} : QStringList{};
-                const QString plain = Encode(name, rate, channels, 2.5, options);
+                const QStringList options = QByteArray(mode) == "vbr"        ? QStringList{"-V", "4"}
+                                            : QByteArray(mode) == "untagged" ? QStringList{"-t"}
+                                                                             : QStringList{};
+                const QString plain = Encode(name, rate, channels, kSeconds, options);
+                const std::int64_t peerSamples = Mpg123Samples(plain);
+                ASSERT_GT(peerSamples, 2 * rate);
+                EXPECT_EQ(SamplesOfBytes(ReadAll(plain)), std::uint64_t(peerSamples));
                 const std::int64_t ours = CMediaLength::QueryLength(plain);
-                const double peer = PeerMilliseconds(plain);
-                ASSERT_GT(peer, 2000.0);
-                EXPECT_LE(std::abs(double(ours) - peer), FrameMilliseconds(rate) + 1.0) << "peer " << peer;
+                EXPECT_NEAR(double(ours), double(peerSamples) * 1000.0 / rate, 1.0);
 
                 // Both tag kinds from the encoder itself.
-                const QString lameTagged =
-                    Encode(name + "_lametag", rate, channels, 2.5, options + QStringList{"--add-id3v2", "--tt", name});
+                const QString lameTagged = Encode(name + "_lametag", rate, channels, kSeconds,
+                                                  options + QStringList{"--add-id3v2", "--tt", name});
                 EXPECT_EQ(CMediaLength::QueryLength(lameTagged), ours);
 
                 // A padded ID3v2 tag from the peer tagger in front, our own ID3v1 tag behind.
@@ -102,6 +163,59 @@ TEST_F(MediaLengthTest, LameFilesMatchPeerWithAndWithoutTags)
             }
         }
     }
+}
+
+// The tag frame's word is only taken where it fits the file; otherwise the frames are counted,
+// the tag frame is still no sound, and the LAME tag's delay and padding still come off.
+TEST_F(MediaLengthTest, DamagedTagFramesFallBackToCounting)
+{
+    const QString mp3 = Encode("damaged", 44100, 2, 1.0, {"--cbr", "-b", "128"});
+    const QByteArray good = ReadAll(mp3);
+    ASSERT_EQ(good.mid(kInfoTagOffset, 4), QByteArray("Info"));
+    const std::uint64_t exact = SamplesOfBytes(good);
+    ASSERT_EQ(exact, 44100u);
+    const std::int64_t goodFrames = FieldAt(good, kFrameCountOffset);
+    const auto frameBytes = qsizetype(FieldAt(good, kByteCountOffset) / (goodFrames + 1));
+
+    for (const std::int64_t absurd : {std::int64_t(0), std::int64_t(0x7FFFFFFF), goodFrames * 3, goodFrames / 2}) {
+        SCOPED_TRACE(absurd);
+        EXPECT_EQ(SamplesOfBytes(WithField(good, kFrameCountOffset, absurd)), exact);
+    }
+    // While the counts fit, the length comes from the tag frame alone: a frame broken in the
+    // middle, which a count would lose, changes nothing.
+    QByteArray brokenFrame = good;
+    brokenFrame.replace(good.size() / 2, 2 * frameBytes, QByteArray(2 * frameBytes, '\0'));
+    EXPECT_EQ(SamplesOfBytes(brokenFrame), exact);
+
+    // A byte count that does not fit the file: a file cut short, its last frames gone.
+    EXPECT_EQ(SamplesOfBytes(WithField(good, kByteCountOffset, 1000)), exact);
+    const QByteArray shortened = good.left(good.size() - 10 * frameBytes);
+    EXPECT_EQ(SamplesOfBytes(shortened), exact - 10 * 1152);
+    const QString shortenedPath = PathOf("shortened.mp3");
+    ASSERT_TRUE(WriteAll(shortenedPath, shortened));
+    EXPECT_EQ(CMediaLength::QueryLength(shortenedPath), std::int64_t((exact - 10 * 1152) * 1000 / 44100));
+
+    // Two files put together end to end: the second tag frame counts as a frame of sound, as
+    // mpg123 plays it.
+    const QString joined = PathOf("joined.mp3");
+    ASSERT_TRUE(WriteAll(joined, good + good));
+    EXPECT_EQ(SamplesOfBytes(good + good), std::uint64_t(Mpg123Samples(joined)));
+
+    // Tags that mpg123 honours in its own way: no frame count (nothing cut), padding shorter
+    // than the decoder's delay, no delay at all.
+    const QByteArray noFrameCount = WithField(good, kFlagsOffset, FieldAt(good, kFlagsOffset) & ~1);
+    const QByteArray shortPadding = WithDelayAndPadding(good, 576, 100);
+    const QByteArray noDelay = WithDelayAndPadding(good, 0, 0);
+    for (const QByteArray& patched : {noFrameCount, shortPadding, noDelay}) {
+        const QString path = PathOf("patched.mp3");
+        ASSERT_TRUE(WriteAll(path, patched));
+        EXPECT_EQ(SamplesOfBytes(patched), std::uint64_t(Mpg123Samples(path)));
+    }
+
+    // An Info frame with no LAME tag behind its fields: every audio frame plays whole.
+    QByteArray noLameTag = good;
+    noLameTag.replace(kLameTagOffset, 9, QByteArray(9, '\0'));
+    EXPECT_EQ(SamplesOfBytes(noLameTag), std::uint64_t(goodFrames) * 1152);
 }
 
 TEST_F(MediaLengthTest, JunkAroundAndInsideTheFrames)
@@ -134,7 +248,8 @@ TEST_F(MediaLengthTest, JunkAroundAndInsideTheFrames)
     ASSERT_TRUE(WriteAll(largePath, large));
     const std::int64_t largeLength = CMediaLength::QueryLength(largePath);
     EXPECT_EQ(largeLength, LengthOfBytes(large));
-    EXPECT_NEAR(double(largeLength), 30.0 * clean, 30.0);
+    // The tag frames of the 29 later copies count as sound and their delay and padding stay.
+    EXPECT_NEAR(double(largeLength), 30.0 * clean, 30.0 * 70);
 
     // The kind comes from the bytes, not the name.
     const QString misnamed = PathOf("really_mp3.wav");
