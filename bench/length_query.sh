@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Length query speed: 1,000 MP3 files of about 5 MB each, page cache warm. Prints Sorvane's time
 # per file beside peers measuring the same files (ffprobe's duration, ffprobe counting packets,
-# mpg123 decoding) over a sample of 20 files. Target: at most 1 ms per file for Sorvane.
+# mpg123 decoding) over a sample of 20 files. Target: at most 1 ms per file for Sorvane. The files
+# carry lame's Info frame and LAME tag, as most MP3s do; UNTAGGED=1 makes them without (lame -t),
+# so every frame is counted. The answer is checked against the samples mpg123 decodes.
 #   BUILD_DIR   build folder holding bin/length_query_bench (default build)
 #   FILES       number of copies (default 1000); SECONDS_OF_AUDIO sets the size (default 320 = 5 MB)
 set -euo pipefail
@@ -10,6 +12,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 FILES=${FILES:-1000}
 SECONDS_OF_AUDIO=${SECONDS_OF_AUDIO:-320}
 SAMPLE=20
+UNTAGGED=${UNTAGGED:-0}
 BENCH="$BUILD_DIR/bin/length_query_bench"
 [ -x "$BENCH" ] || { echo "build $BENCH first (cmake --build $BUILD_DIR --target length_query_bench)"; exit 1; }
 for tool in sox lame id3v2 ffprobe mpg123; do
@@ -22,7 +25,9 @@ mkdir "$WORK/files"
 
 echo "encoding a ${SECONDS_OF_AUDIO} s MP3 ..."
 sox -n -r 44100 -c 2 -b 16 "$WORK/source.wav" synth "$SECONDS_OF_AUDIO" sine 440 pinknoise vol 0.3
-lame --quiet -b 128 --add-id3v2 --tt "length query" "$WORK/source.wav" "$WORK/base.mp3"
+LAME_OPTIONS=(--quiet -b 128 --add-id3v2 --tt "length query")
+[ "$UNTAGGED" = 1 ] && LAME_OPTIONS+=(-t)
+lame "${LAME_OPTIONS[@]}" "$WORK/source.wav" "$WORK/base.mp3"
 rm "$WORK/source.wav"
 id3v2 -1 -t "copy 0000" "$WORK/base.mp3"
 SIZE=$(stat -c %s "$WORK/base.mp3")
@@ -39,6 +44,11 @@ cat "$WORK"/files/*.mp3 >/dev/null # warm the page cache
 "$BENCH" "$WORK/files" 1 >/dev/null # and the program's own first-run costs
 
 "$BENCH" "$WORK/files" 1
+
+# What the answer should be: the samples mpg123 decodes, at 44.1 kHz, in milliseconds.
+mpg123 -q -w "$WORK/decoded.wav" "$WORK/base.mp3"
+awk -v s="$(soxi -s "$WORK/decoded.wav")" 'BEGIN { printf "mpg123 decodes %d samples = %.3f ms (ours must be within 1 ms)\n", s, s * 1000 / 44100 }'
+rm "$WORK/decoded.wav"
 
 ALL_FILES=("$WORK"/files/*.mp3)
 SAMPLE_FILES=("${ALL_FILES[@]:0:SAMPLE}")

@@ -72,6 +72,8 @@ row "sorvane-cli reencode" ours "$WORK/ours.mp3"
 row "lame --mp3input -b 64" lame "$WORK/lame.mp3"
 row "lame ... --resample 44.1" lame_same_rate "$WORK/lame_same_rate.mp3"
 row "ffmpeg -b:a 64k" ffmpeg "$WORK/ffmpeg.mp3"
+printf '  peak memory ours/lame: %s (ours %d KB; target at most 30 MB = 30720 KB)\n' \
+  "$(ratio "${rss[ours]}" "${rss[lame]}")" "${rss[ours]}"
 printf '  ratio ours/lame:   wall %s, cpu %s\n' "$(ratio "${wall[ours]}" "${wall[lame]}")" \
   "$(ratio "${cpu[ours]}" "${cpu[lame]}")"
 printf '  ratio ours/lame at the same rate: wall %s, cpu %s\n' "$(ratio "${wall[ours]}" "${wall[lame_same_rate]}")" \
