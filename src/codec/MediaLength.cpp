@@ -209,8 +209,14 @@ Mp3Length LengthFromScan(const CMpegFrameScanner& scanner, const std::optional<C
 
 // Scans the audio block by block. The first frame found is looked at for a tag frame whose counts
 // give the length at once; otherwise every frame is counted.
+enum class TagFrame
+{
+    Honoured, // as a gapless player plays the file
+    Ignored   // as a player that decodes every frame plays it
+};
+
 template <typename Reader>
-Mp3Length MeasureMp3(const Reader& reader)
+Mp3Length MeasureMp3(const Reader& reader, TagFrame tagFrame)
 {
     const CMp3AudioSpan audio =
         CMp3AudioSpan::Find(reader.Size(), [&reader](std::uint64_t offset, std::size_t length, std::uint8_t* out) {
@@ -230,7 +236,7 @@ Mp3Length MeasureMp3(const Reader& reader)
             break; // the file shrank while being measured
         }
         scanner.Scan(block, length);
-        if (!firstFrameSeen && scanner.FirstFrameOffset()) {
+        if (tagFrame == TagFrame::Honoured && !firstFrameSeen && scanner.FirstFrameOffset()) {
             firstFrameSeen = true;
             // A frame is only decided with its whole length inside the block.
             const std::uint64_t first = *scanner.FirstFrameOffset();
@@ -273,23 +279,28 @@ private:
     mutable std::vector<std::uint8_t> m_block;
 };
 
-Mp3Length MeasureBuffer(const std::uint8_t* data, std::size_t size)
+Mp3Length MeasureBuffer(const std::uint8_t* data, std::size_t size, TagFrame tagFrame)
 {
     if (data == nullptr) {
         return {};
     }
-    return MeasureMp3(BufferView(data, size));
+    return MeasureMp3(BufferView(data, size), tagFrame);
 }
 } // namespace
 
 std::int64_t CMediaLength::Mp3LengthMs(const std::uint8_t* data, std::size_t size)
 {
-    return MeasureBuffer(data, size).milliseconds;
+    return MeasureBuffer(data, size, TagFrame::Honoured).milliseconds;
 }
 
 std::uint64_t CMediaLength::Mp3Samples(const std::uint8_t* data, std::size_t size)
 {
-    return MeasureBuffer(data, size).samples;
+    return MeasureBuffer(data, size, TagFrame::Ignored).samples;
+}
+
+std::uint64_t CMediaLength::Mp3PlayedSamples(const std::uint8_t* data, std::size_t size)
+{
+    return MeasureBuffer(data, size, TagFrame::Honoured).samples;
 }
 
 std::int64_t CMediaLength::WavLengthMs(const std::uint8_t* data, std::size_t size)
@@ -314,5 +325,5 @@ std::int64_t CMediaLength::QueryLength(const QString& path)
     if (IsWave(reader)) {
         return WaveLength(reader);
     }
-    return MeasureMp3(FileView(file)).milliseconds;
+    return MeasureMp3(FileView(file), TagFrame::Honoured).milliseconds;
 }

@@ -53,8 +53,8 @@ std::int64_t Mpg123Samples(const QString& mp3)
 
 std::uint64_t SamplesOfBytes(const QByteArray& bytes)
 {
-    return CMediaLength::Mp3Samples(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                    static_cast<std::size_t>(bytes.size()));
+    return CMediaLength::Mp3PlayedSamples(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size()));
 }
 
 // Where lame puts the fields of the Info frame of an MPEG-1 stereo file with nothing in front.
@@ -216,6 +216,10 @@ TEST_F(MediaLengthTest, DamagedTagFramesFallBackToCounting)
     QByteArray noLameTag = good;
     noLameTag.replace(kLameTagOffset, 9, QByteArray(9, '\0'));
     EXPECT_EQ(SamplesOfBytes(noLameTag), std::uint64_t(goodFrames) * 1152);
+    // A decoder that plays every frame plays the Info frame too.
+    EXPECT_EQ(
+        CMediaLength::Mp3Samples(reinterpret_cast<const std::uint8_t*>(good.constData()), std::size_t(good.size())),
+        std::uint64_t(goodFrames + 1) * 1152);
 }
 
 TEST_F(MediaLengthTest, JunkAroundAndInsideTheFrames)
