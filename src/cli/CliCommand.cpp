@@ -102,5 +102,6 @@ bool CCliCommand::IsMp3File(const QString& path)
     if (size >= kRiffMarkerBytes && std::memcmp(bytes, "RIFF", kRiffMarkerBytes) == 0) {
         return false;
     }
-    return CMediaLength::Mp3LengthMs(bytes, size) > 0;
+    // Any frame makes it MP3, even one whose sound the LAME tag cuts to less than a millisecond.
+    return CMediaLength::Mp3Samples(bytes, size) > 0;
 }

@@ -207,14 +207,14 @@ Mp3Length LengthFromScan(const CMpegFrameScanner& scanner, const std::optional<C
     return {scanner.MillisecondsWithout(xing->Frame().SampleRate(), left), samples > left ? samples - left : 0};
 }
 
-// Scans the audio block by block. The first frame found is looked at for a tag frame whose counts
-// give the length at once; otherwise every frame is counted.
 enum class TagFrame
 {
     Honoured, // as a gapless player plays the file
     Ignored   // as a player that decodes every frame plays it
 };
 
+// Scans the audio block by block. The first frame found is looked at for a tag frame whose counts
+// give the length at once; otherwise every frame is counted.
 template <typename Reader>
 Mp3Length MeasureMp3(const Reader& reader, TagFrame tagFrame)
 {
