@@ -62,7 +62,11 @@ mad_flow CDecodingSink::OnFrame(const mad_header& header, const mad_pcm& pcm)
     if (context.pcmBuffer.size() < bytes) {
         context.pcmBuffer.resize(bytes);
     }
-    Convert(pcm, context.volumeScale, context.pcmBuffer.data());
+    std::uint64_t clipped = 0;
+    Convert(pcm, context.volumeScale, context.pcmBuffer.data(), &clipped);
+    if (clipped > 0 && context.owner) {
+        context.owner->AddClippedSamples(context.owner->CurrentFileIndex(), clipped);
+    }
     return Deliver(header, context.pcmBuffer.data(), bytes);
 }
 
@@ -75,8 +79,8 @@ void CDecodingSink::PostProgress(const CTranscodeContext& context) const
                     context.elapsedSeconds);
 }
 
-void CDecodingSink::Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out)
+void CDecodingSink::Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out, std::uint64_t* clippedSamples)
 {
     const mad_fixed_t* right = pcm.channels == kStereo ? pcm.samples[1] : nullptr;
-    ScaleFrameTo16(pcm.samples[0], right, pcm.length, volumeScale, out);
+    ScaleFrameTo16(pcm.samples[0], right, pcm.length, volumeScale, out, clippedSamples);
 }

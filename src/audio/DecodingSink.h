@@ -10,7 +10,8 @@ class CTranscodeContext;
 
 // The steps every sink of an MP3 file operation shares, for each frame: count it and update
 // the elapsed time, post progress to the owner, stop when cancelled, set up on the first frame,
-// convert to 16-bit PCM with the volume scale into the context's pcmBuffer, deliver.
+// convert to 16-bit PCM with the volume scale into the context's pcmBuffer (counting the
+// samples that clip into the owner), deliver.
 // Subclasses supply the set-up and the delivery.
 //
 // The output is set up for the first frame's channel count and sample rate. A later frame
@@ -53,7 +54,7 @@ protected:
 
 private:
     void PostProgress(const CTranscodeContext& context) const;
-    static void Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out);
+    static void Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out, std::uint64_t* clippedSamples);
 
     std::optional<FrameShape> m_firstFrame;
     int m_skippedFrames = 0;

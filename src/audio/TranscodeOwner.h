@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <map>
 
 class QObject;
 
@@ -24,6 +26,16 @@ public:
     void SetCurrentFileRange(int range) { m_currentFileRange.store(range); }
     int CurrentFileRange() const { return m_currentFileRange.load(); }
 
+    // Samples the volume scaling held to the 16-bit range, per file of the job (by index).
+    // Counted by the decoding run on the worker; read once the run has ended.
+    void AddClippedSamples(int fileIndex, std::uint64_t count) { m_clippedSamples[fileIndex] += count; }
+    std::uint64_t ClippedSamples(int fileIndex) const
+    {
+        const auto found = m_clippedSamples.find(fileIndex);
+        return found == m_clippedSamples.end() ? 0 : found->second;
+    }
+
 private:
     std::atomic<int> m_currentFileRange{0};
+    std::map<int, std::uint64_t> m_clippedSamples;
 };

@@ -16,7 +16,8 @@ constexpr std::size_t kBlockSamples = 512;
 // Branch-free twin of ScaleSample for a finite volume scale, where the product cannot be NaN.
 // The sum goes through double, which holds it exactly, so its one rounding to float is the same
 // as that of the 64-bit sum ScaleSample converts; unlike the 64-bit conversion it vectorises.
-inline std::int16_t ScaleFiniteSample(mad_fixed_t sample, float volumeScale)
+// Counts into clips the samples it held to the 16-bit range.
+inline std::int16_t ScaleFiniteSample(mad_fixed_t sample, float volumeScale, std::uint32_t& clips)
 {
     using namespace SampleScaling;
     const auto rounded = static_cast<float>(static_cast<double>(sample) + static_cast<double>(kHalfStep));
@@ -25,24 +26,29 @@ inline std::int16_t ScaleFiniteSample(mad_fixed_t sample, float volumeScale)
     // Clipping to the 16-bit range before the shift gives exactly the limits ScaleSample returns.
     const std::int32_t clipped =
         std::min(std::max(t, static_cast<std::int32_t>(-kFullScale)), static_cast<std::int32_t>(kFullScale - 1));
+    clips += static_cast<std::uint32_t>(clipped != t);
     return static_cast<std::int16_t>(clipped >> kShiftTo16Bit);
 }
 
-void ScaleMonoBlock(const mad_fixed_t* __restrict left, std::size_t count, float volumeScale,
-                    std::int16_t* __restrict out)
+std::uint32_t ScaleMonoBlock(const mad_fixed_t* __restrict left, std::size_t count, float volumeScale,
+                             std::int16_t* __restrict out)
 {
+    std::uint32_t clips = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        out[i] = ScaleFiniteSample(left[i], volumeScale);
+        out[i] = ScaleFiniteSample(left[i], volumeScale, clips);
     }
+    return clips;
 }
 
-void ScaleStereoBlock(const mad_fixed_t* __restrict left, const mad_fixed_t* __restrict right, std::size_t count,
-                      float volumeScale, std::int16_t* __restrict out)
+std::uint32_t ScaleStereoBlock(const mad_fixed_t* __restrict left, const mad_fixed_t* __restrict right,
+                               std::size_t count, float volumeScale, std::int16_t* __restrict out)
 {
+    std::uint32_t clips = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        out[kStereo * i] = ScaleFiniteSample(left[i], volumeScale);
-        out[kStereo * i + 1] = ScaleFiniteSample(right[i], volumeScale);
+        out[kStereo * i] = ScaleFiniteSample(left[i], volumeScale, clips);
+        out[kStereo * i + 1] = ScaleFiniteSample(right[i], volumeScale, clips);
     }
+    return clips;
 }
 
 void StoreLittleEndian(const std::int16_t* samples, std::size_t count, std::uint8_t* out)
@@ -60,7 +66,7 @@ void StoreLittleEndian(const std::int16_t* samples, std::size_t count, std::uint
 } // namespace
 
 void ScaleFrameTo16(const mad_fixed_t* left, const mad_fixed_t* right, std::size_t count, float volumeScale,
-                    std::uint8_t* out)
+                    std::uint8_t* out, std::uint64_t* clippedSamples)
 {
     const std::size_t channels = right ? kStereo : 1;
     std::array<std::int16_t, kBlockSamples> block;
@@ -79,10 +85,11 @@ void ScaleFrameTo16(const mad_fixed_t* left, const mad_fixed_t* right, std::size
     const std::size_t framesPerBlock = kBlockSamples / channels;
     for (std::size_t done = 0; done < count; done += framesPerBlock) {
         const std::size_t frames = std::min(framesPerBlock, count - done);
-        if (right) {
-            ScaleStereoBlock(left + done, right + done, frames, volumeScale, block.data());
-        } else {
-            ScaleMonoBlock(left + done, frames, volumeScale, block.data());
+        const std::uint32_t clips = right
+                                        ? ScaleStereoBlock(left + done, right + done, frames, volumeScale, block.data())
+                                        : ScaleMonoBlock(left + done, frames, volumeScale, block.data());
+        if (clippedSamples) {
+            *clippedSamples += clips;
         }
         StoreLittleEndian(block.data(), frames * channels, out);
         out += frames * channels * sizeof(std::int16_t);

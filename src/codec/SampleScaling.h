@@ -45,5 +45,7 @@ inline std::int16_t ScaleSample(mad_fixed_t sample, float volumeScale)
 // One decoded frame at one volume scale, each sample exactly as ScaleSample gives it, written
 // as 16-bit little-endian PCM: left only when `right` is null, otherwise left and right
 // interleaved. The whole frame converts in one tight loop rather than a call per sample.
+// clippedSamples, when given, grows by the number of samples held to the 16-bit range (a
+// NaN or infinite scale, never offered to users, is not counted).
 void ScaleFrameTo16(const mad_fixed_t* left, const mad_fixed_t* right, std::size_t count, float volumeScale,
-                    std::uint8_t* out);
+                    std::uint8_t* out, std::uint64_t* clippedSamples = nullptr);

@@ -94,6 +94,24 @@ TEST(ScaleSampleTest, BlockConversionMatchesSampleBySample)
     }
 }
 
+// The count must be exactly the samples held to the 16-bit range: a step below full scale
+// passes, full scale after rounding clips, on both sides, in each channel; -1.0 itself gives
+// -32768 without clipping, so counting the samples at the limits would not do.
+TEST(ScaleSampleTest, BlockConversionCountsTheSamplesItClips)
+{
+    const std::vector<mad_fixed_t> samples = {0x0FFFE000,  0x0FFFF000, 0x10100000, -0x10000000,
+                                              -0x10001100, 0x0F000000, 0};
+    std::vector<std::uint8_t> out(samples.size() * 4);
+    std::uint64_t clipped = 0;
+    ScaleFrameTo16(samples.data(), nullptr, samples.size(), 1.0f, out.data(), &clipped);
+    EXPECT_EQ(clipped, 3u);
+    ScaleFrameTo16(samples.data(), samples.data(), samples.size(), 1.0f, out.data(), &clipped);
+    EXPECT_EQ(clipped, 3u + 6u);
+    clipped = 0;
+    ScaleFrameTo16(samples.data(), nullptr, samples.size(), 0.5f, out.data(), &clipped);
+    EXPECT_EQ(clipped, 0u);
+}
+
 struct ToneCase
 {
     int rate;
