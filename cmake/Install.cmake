@@ -16,3 +16,6 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/resources/icon/128.png)
   install(FILES resources/icon/128.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps
     RENAME sorvane.png)
 endif()
+# sorvane-cli's manual page (written from its help by the build) and its bash completion.
+install(FILES ${SORVANE_CLI_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES resources/completion/sorvane-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

@@ -12,6 +12,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   # peer tools the tests and benchmarks check our output against
   lame mpg123 ffmpeg sox id3v2
+  # the manual page check renders it; the terminal checks run the CLI under a pseudo-terminal
+  groff-base man-db bsdutils util-linux
   # private test sound server
   pulseaudio pulseaudio-utils
   # headless GUI runs; real pointer input and a window manager for the list drag test

@@ -1,5 +1,6 @@
 #include "cli/CliApplication.h"
 
+#include "cli/CliOutput.h"
 #include "cli/DecodeCommand.h"
 #include "cli/EncodeCommand.h"
 #include "cli/InfoCommand.h"
@@ -29,33 +30,102 @@ CCliApplication::CCliApplication()
 
 CCliApplication::~CCliApplication() = default;
 
+QString CCliApplication::VersionText()
+{
+    return QStringLiteral("sorvane-cli %1").arg(QLatin1String(SORVANE_VERSION));
+}
+
 QString CCliApplication::UsageText() const
 {
-    QString text = QStringLiteral("usage: sorvane-cli COMMAND [ARGUMENTS]\n\ncommands:\n");
+    QString text = QStringLiteral("usage: sorvane-cli [--quiet] COMMAND [ARGUMENTS]\n"
+                                  "       sorvane-cli COMMAND --help\n"
+                                  "       sorvane-cli --help | --version\n\n"
+                                  "Sound recorder and MP3 workbench: records, converts, re-encodes, splits, joins "
+                                  "and tags MP3 files.\n\ncommands:\n");
     for (const auto& command : m_commands) {
         text += QStringLiteral("  %1 %2\n      %3\n").arg(command->Name(), command->Synopsis(), command->Summary());
     }
-    text += QStringLiteral("\nsorvane-cli --help shows this text.\n");
+    text += QStringLiteral("\noptions:\n"
+                           "  --help     show this text, or with a command that command's usage, and exit\n"
+                           "  --quiet    print nothing but errors: no progress line, no notices\n"
+                           "  --version  show the program's version and exit\n\n") +
+            CCliCommand::ExitStatusText();
     return text;
+}
+
+CCliCommand* CCliApplication::Find(const QString& name) const
+{
+    for (const auto& command : m_commands) {
+        if (command->Name() == name) {
+            return command.get();
+        }
+    }
+    return nullptr;
 }
 
 int CCliApplication::Run(const QStringList& arguments)
 {
-    if (arguments.isEmpty()) {
+    QStringList words = arguments;
+    // Options before the command are the program's own.
+    while (!words.isEmpty() && words.first().startsWith(QLatin1Char('-'))) {
+        const QString option = words.takeFirst();
+        if (IsHelpWord(option)) {
+            std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+            return CCliCommand::kExitSuccess;
+        }
+        if (option == QLatin1String("--version") || option == QLatin1String("-V")) {
+            std::printf("%s\n", VersionText().toLocal8Bit().constData());
+            return CCliCommand::kExitSuccess;
+        }
+        if (option == QLatin1String("--quiet") || option == QLatin1String("-q")) {
+            CCliOutput::SetQuiet(true);
+            continue;
+        }
+        return UsageFailure(QStringLiteral("unknown option '%1'").arg(option));
+    }
+    if (words.isEmpty()) {
         std::fputs(UsageText().toLocal8Bit().constData(), stderr);
         return CCliCommand::kExitUsage;
     }
-    const QString& name = arguments.first();
-    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
-        std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+    const QString name = words.takeFirst();
+    if (name == QLatin1String("help")) {
+        const CCliCommand* command = words.isEmpty() ? nullptr : Find(words.first());
+        if (!words.isEmpty() && !command) {
+            return UsageFailure(QStringLiteral("unknown command '%1'").arg(words.first()));
+        }
+        std::fputs((command ? command->HelpText() : UsageText()).toLocal8Bit().constData(), stdout);
         return CCliCommand::kExitSuccess;
     }
-    for (const auto& command : m_commands) {
-        if (command->Name() == name) {
-            return command->Run(arguments.mid(1));
-        }
+    CCliCommand* command = Find(name);
+    if (!command) {
+        return UsageFailure(QStringLiteral("unknown command '%1'").arg(name));
     }
-    std::fprintf(stderr, "sorvane-cli: unknown command '%s'\n\n%s", name.toLocal8Bit().constData(),
+    // --help and --quiet mean the same to every command; after "--" every word is a file name.
+    QStringList rest;
+    bool optionsEnded = false;
+    for (const QString& word : words) {
+        if (!optionsEnded && word == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && IsHelpWord(word)) {
+            std::fputs(command->HelpText().toLocal8Bit().constData(), stdout);
+            return CCliCommand::kExitSuccess;
+        } else if (!optionsEnded && (word == QLatin1String("--quiet") || word == QLatin1String("-q"))) {
+            CCliOutput::SetQuiet(true);
+            continue;
+        }
+        rest.append(word);
+    }
+    return command->Run(rest);
+}
+
+bool CCliApplication::IsHelpWord(const QString& word)
+{
+    return word == QLatin1String("--help") || word == QLatin1String("-h");
+}
+
+int CCliApplication::UsageFailure(const QString& message) const
+{
+    std::fprintf(stderr, "sorvane-cli: %s\n\n%s", message.toLocal8Bit().constData(),
                  UsageText().toLocal8Bit().constData());
     return CCliCommand::kExitUsage;
 }

@@ -15,7 +15,13 @@ public:
 
     int Run(const QStringList& arguments); // arguments without the program name
     QString UsageText() const;
+    static QString VersionText();
 
 private:
+    CCliCommand* Find(const QString& name) const;
+    static bool IsHelpWord(const QString& word);
+    // The message and the usage on stderr; the usage error's exit code.
+    int UsageFailure(const QString& message) const;
+
     std::vector<std::unique_ptr<CCliCommand>> m_commands;
 };

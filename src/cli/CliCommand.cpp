@@ -1,18 +1,60 @@
 #include "cli/CliCommand.h"
 
 #include "app/OutputTarget.h"
+#include "audio/FileJob.h"
 #include "cli/CliArguments.h"
+#include "cli/CliOutput.h"
+#include "cli/JobRunner.h"
 #include "codec/MediaLength.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+} // namespace
 
 int CCliCommand::Fail(const QString& message, int exitCode)
 {
-    std::fprintf(stderr, "sorvane-cli: %s\n", message.toLocal8Bit().constData());
+    CCliOutput::Error(message);
     return exitCode;
+}
+
+QString CCliCommand::CommonOptionsText()
+{
+    return QStringLiteral("options of every command:\n"
+                          "  --help     show the command's usage and exit\n"
+                          "  --quiet    print nothing but errors: no progress line, no notices\n");
+}
+
+QString CCliCommand::ExitStatusText()
+{
+    return QStringLiteral("exit status:\n"
+                          "  0    success\n"
+                          "  1    failure: a file could not be read, written or converted\n"
+                          "  2    usage error: the command line is wrong\n"
+                          "  130  interrupted by Ctrl+C (SIGINT), SIGTERM or SIGHUP before the job was done\n");
+}
+
+QString CCliCommand::HelpText() const
+{
+    QString text = QStringLiteral("usage: sorvane-cli %1 %2\n\n%3\n").arg(Name(), Synopsis(), Summary());
+    if (const QString details = Details(); !details.isEmpty()) {
+        text += QLatin1Char('\n') + details;
+        if (!details.endsWith(QLatin1Char('\n'))) {
+            text += QLatin1Char('\n');
+        }
+    }
+    text += QLatin1Char('\n') + CommonOptionsText() + QLatin1Char('\n') + ExitStatusText();
+    return text;
 }
 
 namespace
@@ -56,23 +98,44 @@ int CCliCommand::UsageError(const QString& message) const
 
 void CCliCommand::Print(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
+    CCliOutput::Result(text);
 }
 
 QString CCliCommand::CheckInputFile(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral("%1: no such file").arg(path);
+    // Opened for real: the file's mode bits alone do not say what the system allows this user.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return QStringLiteral("cannot open %1: %2").arg(path, ErrnoText(errno));
     }
-    if (!info.isFile()) {
+    ::close(fd);
+    if (!QFileInfo(path).isFile()) {
         return QStringLiteral("%1: not a regular file").arg(path);
     }
-    if (!info.isReadable()) {
-        return QStringLiteral("%1: permission denied").arg(path);
-    }
     return {};
+}
+
+QString CCliCommand::CreateProblem(const QString& path, const QString& verb)
+{
+    const QFileInfo info(path);
+    // A link is written through, so what counts is the folder of the file it points to.
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    // An unnamed file asks the file system itself and leaves nothing behind.
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    int error = errno;
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
+        // A file system without unnamed files: ask for the folder's permission instead.
+        if (::access(folder.constData(), W_OK | X_OK) == 0) {
+            return {};
+        }
+        error = errno;
+    }
+    return QStringLiteral("cannot %1 %2: %3").arg(verb, path, ErrnoText(error));
 }
 
 QString CCliCommand::CheckOutputFile(const QString& output, bool force, const QStringList& inputs)
@@ -82,9 +145,32 @@ QString CCliCommand::CheckOutputFile(const QString& output, bool force, const QS
         return QStringLiteral("%1: already exists; give --force to replace it").arg(output);
     }
     if (verdict == COutputTarget::Verdict::ExistingFile || verdict == COutputTarget::Verdict::New) {
-        return {};
+        return CreateProblem(output);
     }
     return COutputTarget::RefusalText(output, verdict);
+}
+
+void CCliCommand::ReportClipping(const QString& file, std::uint64_t clippedSamples)
+{
+    if (clippedSamples == 0) {
+        return;
+    }
+    CCliOutput::Warning(QStringLiteral("%1: %2 %3 clipped at full scale")
+                            .arg(file)
+                            .arg(clippedSamples)
+                            .arg(clippedSamples == 1 ? QStringLiteral("sample") : QStringLiteral("samples")));
+}
+
+int CCliCommand::RunFileJob(CFileJob& job, CJobRunner& runner, const std::function<QString()>& cancelledText)
+{
+    const bool completed = runner.Run();
+    for (const QString& failure : job.Failures()) {
+        Fail(failure);
+    }
+    if (!completed) {
+        return Fail(cancelledText(), kExitInterrupted);
+    }
+    return job.Failures().isEmpty() ? kExitSuccess : kExitFailure;
 }
 
 bool CCliCommand::IsMp3File(const QString& path)

@@ -1,12 +1,15 @@
 #include "cli/CliJobRunner.h"
 
 #include "cli/StopSignalNotifier.h"
+#include "platform/AppEvent.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <thread>
 
-bool CCliJobRunner::Run(const std::function<void()>& work, const std::function<void()>& cancel)
+bool CCliJobRunner::Run(const std::function<void()>& work, const std::function<void()>& cancel,
+                        QObject* progressReceiver)
 {
     QEventLoop loop;
     bool stopped = false;
@@ -23,5 +26,9 @@ bool CCliJobRunner::Run(const std::function<void()>& work, const std::function<v
     });
     loop.exec();
     worker.join();
+    if (progressReceiver) {
+        // Progress posted after the last look at the queue must not reach a receiver that is gone.
+        QCoreApplication::removePostedEvents(progressReceiver, AppEventType::kJobProgress);
+    }
     return stopped;
 }

@@ -1,36 +1,36 @@
 #include "cli/CliRecordingSession.h"
 
+#include "cli/CliOutput.h"
 #include "cli/StopSignalNotifier.h"
 #include "platform/audio/AudioBackend.h"
 #include "record/MixerState.h"
 
+#include <QFileInfo>
 #include <QTimer>
-#include <cstdio>
 #include <unistd.h>
 
 namespace
 {
+constexpr double kMsPerSecond = 1000.0;
+
 void PrintLine(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    // Whoever reads our output (a log, a test) sees each line as it happens.
-    std::fflush(stdout);
+    CCliOutput::Notice(text);
 }
 
 void PrintError(const QString& text)
 {
-    std::fprintf(stderr, "sorvane-cli: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
+    CCliOutput::Error(text);
 }
 } // namespace
 
 CCliRecordingSession::CCliRecordingSession()
-    : m_elapsedOnTerminal(::isatty(STDOUT_FILENO) != 0)
+    : m_elapsedAsLines(::isatty(STDOUT_FILENO) == 0)
 {
     // Ctrl+C, SIGTERM and SIGHUP end the session as the Stop command would: the recording under
     // way is finished and filed first.
     m_signals = std::make_unique<CStopSignalNotifier>([this](int) {
+        m_stoppedBySignal = true;
         m_controller.SetScheduleActive(false);
         m_controller.Stop();
         Quit();
@@ -56,18 +56,18 @@ CCliRecordingSession::CCliRecordingSession()
         if (!m_showElapsed) {
             return;
         }
-        if (m_elapsedOnTerminal) {
-            std::fprintf(stdout, "\r%s ", text.toLocal8Bit().constData());
-            std::fflush(stdout);
-        } else {
+        if (m_progress.IsShown()) {
+            const double seconds = double(m_controller.CapturedMilliseconds()) / kMsPerSecond;
+            const double limitSeconds = m_limitMs ? double(*m_limitMs) / kMsPerSecond : 0.0;
+            m_progress.Update(QStringLiteral("recording %1").arg(QFileInfo(m_controller.RecordFileText()).fileName()),
+                              CProgressLine::Percent(seconds, limitSeconds), seconds);
+        }
+        // A log of the session keeps a line per second recorded.
+        if (m_elapsedAsLines) {
             PrintLine(text);
         }
     });
-    QObject::connect(controller, &CRecordingController::recordingStopped, controller, [this] {
-        if (m_showElapsed && m_elapsedOnTerminal) {
-            std::fputc('\n', stdout);
-        }
-    });
+    QObject::connect(controller, &CRecordingController::recordingStopped, controller, [this] { m_progress.End(); });
 }
 
 CCliRecordingSession::~CCliRecordingSession() = default;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "cli/ProgressLine.h"
 #include "record/RecordingController.h"
 
 #include <QEventLoop>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -28,8 +30,15 @@ public:
     // message printed, when the source cannot be used.
     bool Prepare(const std::optional<QString>& sourceName);
 
-    // Prints the elapsed time as it changes ("00 : 03"), for interactive recording.
-    void SetShowElapsed(bool show) { m_showElapsed = show; }
+    // Shows the time recorded as it changes: on the progress line (with the percent of limitMs,
+    // when given) and, when stdout is no terminal, as lines ("00 : 03") for a log.
+    void SetShowElapsed(bool show, std::optional<std::uint64_t> limitMs = std::nullopt)
+    {
+        m_showElapsed = show;
+        m_limitMs = limitMs;
+    }
+    // True once a stop signal ended the session.
+    bool StoppedBySignal() const { return m_stoppedBySignal; }
     // Runs the event loop until Quit; false when a failure was reported meanwhile.
     bool Exec();
     void Quit();
@@ -40,6 +49,8 @@ public:
 private:
     bool SelectSource(const std::optional<QString>& sourceName);
 
+    // Before the controller, which may still report a stop while it is destroyed.
+    CProgressLine m_progress;
     CRecordingController m_controller;
     std::unique_ptr<CStopSignalNotifier> m_signals;
     QEventLoop m_loop;
@@ -47,5 +58,7 @@ private:
     bool m_failed = false;
     bool m_recoveringOrphans = false;
     bool m_showElapsed = false;
-    bool m_elapsedOnTerminal = false;
+    bool m_elapsedAsLines = false;
+    bool m_stoppedBySignal = false;
+    std::optional<std::uint64_t> m_limitMs;
 };

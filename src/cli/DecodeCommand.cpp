@@ -32,12 +32,5 @@ int CDecodeCommand::Run(const QStringList& arguments)
     job.SetOutputPath(output);
     job.SetReplaceExisting(force);
     CJobRunner runner(job);
-    const bool completed = runner.Run();
-    for (const QString& failure : job.Failures()) {
-        Fail(failure);
-    }
-    if (!completed) {
-        return Fail(QStringLiteral("cancelled: nothing was written to %1").arg(output), CJobRunner::kExitCancelled);
-    }
-    return job.Failures().isEmpty() ? kExitSuccess : kExitFailure;
+    return RunFileJob(job, runner, [&] { return QStringLiteral("cancelled: nothing was written to %1").arg(output); });
 }

@@ -58,6 +58,7 @@ int CEncodeCommand::Run(const QStringList& arguments)
             QStringLiteral("%1: %2 Hz is not a sample rate MP3 can carry").arg(input).arg(format.samplesPerSec));
     }
 
+    const double bytesPerFrame = format.blockAlign;
     wave.Close();
 
     // The conversion job builds the MP3 beside its target and renames it only when complete.
@@ -67,15 +68,7 @@ int CEncodeCommand::Run(const QStringList& arguments)
     job.SetOutputPath(output);
     job.SetReplaceExisting(force);
     CJobRunner runner(job);
-    const bool completed = runner.Run();
-    for (const QString& failure : job.Failures()) {
-        Fail(failure);
-    }
-    if (!completed) {
-        return Fail(QStringLiteral("cancelled: nothing was written to %1").arg(output), CJobRunner::kExitCancelled);
-    }
-    if (!job.Failures().isEmpty()) {
-        return kExitFailure;
-    }
-    return kExitSuccess;
+    // The job counts data bytes per sample rate: a frame's bytes to the second.
+    runner.SetProgressUnits(bytesPerFrame);
+    return RunFileJob(job, runner, [&] { return QStringLiteral("cancelled: nothing was written to %1").arg(output); });
 }

@@ -12,5 +12,10 @@ public:
     {
         return QStringLiteral("encode a WAV file as MP3 (K in kbps, default from the settings)");
     }
+    QString Details() const override
+    {
+        return QStringLiteral("  --bitrate K  MP3 bit rate in kbps\n"
+                              "  --force      replace OUT.mp3 when it exists\n");
+    }
     int Run(const QStringList& arguments) override;
 };

@@ -1,36 +1,28 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
+#include "cli/JobProgress.h"
 
 class CFileJob;
 
 // Runs a file job on a worker thread while the main thread's event loop shows its progress on
 // stderr (when stderr is a terminal) and turns Ctrl+C into the job's Cancel.
-class CJobRunner : public QObject
+class CJobRunner
 {
 public:
-    // The shell's convention for a run ended by SIGINT.
-    static constexpr int kExitCancelled = 130;
-
     explicit CJobRunner(CFileJob& job);
-    ~CJobRunner() override;
     CJobRunner(const CJobRunner&) = delete;
     CJobRunner& operator=(const CJobRunner&) = delete;
+
+    // How the job's positions become seconds of sound, and the range of the current file when
+    // it is not the job's own (see CJobProgress).
+    void SetProgressUnits(double unitsPerSecond) { m_unitsPerSecond = unitsPerSecond; }
+    void SetProgressRange(CJobProgress::RangeQuery range) { m_range = std::move(range); }
 
     // Runs the job to its end or until it is cancelled; true when it was not cancelled.
     bool Run();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
-    void ShowProgress(int fileIndex, int position);
-    void EndProgressLine();
-
     CFileJob& m_job;
-    bool m_showProgress = false;
-    bool m_lineOpen = false;
-    int m_lastPercent = -1;
-    int m_lastFileIndex = -1;
+    double m_unitsPerSecond = 1.0;
+    CJobProgress::RangeQuery m_range;
 };

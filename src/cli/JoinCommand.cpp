@@ -5,7 +5,8 @@
 #include "audio/JoinJob.h"
 #include "cli/CliArguments.h"
 #include "cli/CliJobRunner.h"
-#include "cli/JobRunner.h"
+#include "cli/CliOutput.h"
+#include "cli/JobProgress.h"
 #include "codec/RecordFormat.h"
 
 int CJoinCommand::Run(const QStringList& arguments)
@@ -16,6 +17,10 @@ int CJoinCommand::Run(const QStringList& arguments)
     }
     if (args.Positional().size() < 2) {
         return UsageError(QStringLiteral("join takes an output MP3 and at least one input MP3"));
+    }
+    int bitrate = 0;
+    if (!ReadBitrateOption(args, &bitrate)) {
+        return UsageError(BitrateRangeText());
     }
     const QString output = args.Positional().first();
     const QStringList inputs = args.Positional().mid(1);
@@ -33,10 +38,6 @@ int CJoinCommand::Run(const QStringList& arguments)
         return Fail(problem);
     }
 
-    int bitrate = 0;
-    if (!ReadBitrateOption(args, &bitrate)) {
-        return UsageError(BitrateRangeText());
-    }
     if (bitrate == 0) {
         bitrate = BitrateTable[static_cast<std::size_t>(BitrateIndexForFile(inputs.first()))];
     }
@@ -44,17 +45,25 @@ int CJoinCommand::Run(const QStringList& arguments)
     CJoinJob job(inputs, bitrate, output, CRecordSettings::Instance().Format());
     job.SetReplaceExisting(force);
     bool written = false;
-    const bool stopped = CCliJobRunner::Run([&] { written = job.Run(); }, [&] { job.Cancel(); });
+    CJobProgress progress(inputs, [&job] { return job.CurrentFileRange(); });
+    job.SetProgressReceiver(&progress);
+    const bool stopped = CCliJobRunner::Run([&] { written = job.Run(); }, [&] { job.Cancel(); }, &progress);
+    job.SetProgressReceiver(nullptr);
+    progress.Finish();
     for (const QString& message : job.Messages()) {
         Fail(message);
     }
     if (stopped && !written) {
-        return Fail(QStringLiteral("join cancelled; nothing was written to %1").arg(output),
-                    CJobRunner::kExitCancelled);
+        return Fail(QStringLiteral("join cancelled; nothing was written to %1").arg(output), kExitInterrupted);
     }
     if (!written) {
         return kExitFailure;
     }
-    Print(output);
+    std::uint64_t clipped = 0;
+    for (int i = 0; i < inputs.size(); ++i) {
+        clipped += job.ClippedSamples(i);
+    }
+    ReportClipping(output, clipped);
+    CCliOutput::Notice(output);
     return kExitSuccess;
 }

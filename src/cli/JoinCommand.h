@@ -12,5 +12,11 @@ public:
     {
         return QStringLiteral("join MP3 files into one (K in kbps, default the first file's bit rate)");
     }
+    QString Details() const override
+    {
+        return QStringLiteral("  --bitrate K  MP3 bit rate in kbps (default: the first file's)\n"
+                              "  --force      replace OUT.mp3 when it exists\n"
+                              "The output takes the sample rate and channels of the record format in the settings.\n");
+    }
     int Run(const QStringList& arguments) override;
 };

@@ -65,7 +65,7 @@ int CRecordCommand::Run(const QStringList& arguments)
         return kExitFailure;
     }
     CRecordingController& controller = session.Controller();
-    session.SetShowElapsed(true);
+    session.SetShowElapsed(true, limitMs);
 
     QObject::connect(&controller, &CRecordingController::recordingStopped, &controller,
                      [&session] { session.QuitWhenIdle(); });
@@ -85,5 +85,10 @@ int CRecordCommand::Run(const QStringList& arguments)
     if (!controller.IsRecording()) {
         return kExitFailure; // the controller has said why
     }
-    return session.Exec() ? kExitSuccess : kExitFailure;
+    if (!session.Exec()) {
+        return kExitFailure;
+    }
+    // Without --seconds a stop signal is the way a recording ends; with it, it cut the run short.
+    // Either way what was recorded is filed.
+    return limitMs && session.StoppedBySignal() ? kExitInterrupted : kExitSuccess;
 }

@@ -17,5 +17,13 @@ public:
     {
         return QStringLiteral("record into the save directory (or DIR) until Ctrl+C (or N seconds), filed as NAME");
     }
+    QString Details() const override
+    {
+        return QStringLiteral("  --seconds N    stop after N seconds of sound (a stop signal before that exits 130)\n"
+                              "  --file NAME    file the recording as NAME in the save directory\n"
+                              "  --source NAME  record from this capture source (its name or description)\n"
+                              "  --folder DIR   save into DIR for this run\n"
+                              "Ctrl+C or SIGTERM stops the recording and files it.\n");
+    }
     int Run(const QStringList& arguments) override;
 };

@@ -4,14 +4,21 @@
 #include "cli/CliArguments.h"
 #include "cli/JobRunner.h"
 
-#include <cstdio>
-
 namespace
 {
 // The range of the "Volume Scale " box.
 constexpr double kMinVolume = 0.1;
 constexpr double kMaxVolume = 10.0;
 } // namespace
+
+QString CReencodeCommand::Details() const
+{
+    return QStringLiteral("  --bitrate K  the new bit rate in kbps\n"
+                          "  --volume V   scale every sample by V; samples pushed past full scale are clipped,\n"
+                          "               and how many is reported\n"
+                          "Each file keeps its sample rate, channels and tags; it is replaced only once its new\n"
+                          "version is complete.\n");
+}
 
 int CReencodeCommand::Run(const QStringList& arguments)
 {
@@ -46,6 +53,10 @@ int CReencodeCommand::Run(const QStringList& arguments)
         if (!IsMp3File(file)) {
             return Fail(QStringLiteral("%1: not an MP3 file; nothing was changed").arg(file));
         }
+        // The new version is built beside the file before it takes its place.
+        if (const QString problem = CreateProblem(file, QStringLiteral("re-encode")); !problem.isEmpty()) {
+            return Fail(problem + QStringLiteral("; nothing was changed"));
+        }
     }
 
     CReencodeJob job;
@@ -53,15 +64,13 @@ int CReencodeCommand::Run(const QStringList& arguments)
     job.SetBitrate(bitrate);
     job.SetVolumeScale(static_cast<float>(volume));
     CJobRunner runner(job);
-    const bool completed = runner.Run();
-    for (const QString& failure : job.Failures()) {
-        Fail(failure);
-    }
-    if (!completed) {
+    const int exitCode = RunFileJob(job, runner, [&job] {
         const int stoppedAt = job.FilesPosition();
-        return Fail(QStringLiteral("cancelled: %1 and the files after it were left as they were")
-                        .arg(job.Files().value(stoppedAt > 0 ? stoppedAt - 1 : 0)),
-                    CJobRunner::kExitCancelled);
+        return QStringLiteral("cancelled: %1 and the files after it were left as they were")
+            .arg(job.Files().value(stoppedAt > 0 ? stoppedAt - 1 : 0));
+    });
+    for (int i = 0; i < job.FilesPosition() && exitCode != kExitInterrupted; ++i) {
+        ReportClipping(job.Files().at(i), job.ClippedSamples(i));
     }
-    return job.Failures().isEmpty() ? kExitSuccess : kExitFailure;
+    return exitCode;
 }

@@ -13,5 +13,6 @@ public:
     {
         return QStringLiteral("re-encode MP3 files in place (K in kbps, V from 0.1 to 10.0, default 1.0)");
     }
+    QString Details() const override;
     int Run(const QStringList& arguments) override;
 };

@@ -2,6 +2,7 @@
 
 #include "app/RecordSettings.h"
 #include "cli/CliArguments.h"
+#include "cli/CliOutput.h"
 #include "cli/CliRecordingSession.h"
 #include "record/ScheduleCheck.h"
 
@@ -43,7 +44,7 @@ int CScheduleCommand::Run(const QStringList& arguments)
     CRecordingController& controller = session.Controller();
 
     for (const ScheduleEntry& entry : entries) {
-        Print(QStringLiteral("daily: %1 - %2").arg(TimeOfDay(entry.start), TimeOfDay(entry.end)));
+        CCliOutput::Notice(QStringLiteral("daily: %1 - %2").arg(TimeOfDay(entry.start), TimeOfDay(entry.end)));
     }
     controller.SetScheduleActive(true);
     const bool ok = session.Exec();

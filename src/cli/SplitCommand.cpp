@@ -3,7 +3,8 @@
 #include "audio/SplitJob.h"
 #include "cli/CliArguments.h"
 #include "cli/CliJobRunner.h"
-#include "cli/JobRunner.h"
+#include "cli/CliOutput.h"
+#include "cli/JobProgress.h"
 
 namespace
 {
@@ -11,6 +12,16 @@ constexpr double kMinVolume = 0.1;
 constexpr double kMaxVolume = 10.0;
 constexpr double kDefaultVolume = 1.0;
 } // namespace
+
+QString CSplitCommand::Details() const
+{
+    return QStringLiteral("  --parts N   how many parts each file is cut into\n"
+                          "  --volume V  scale every sample by V; samples pushed past full scale are clipped,\n"
+                          "              and how many is reported\n"
+                          "  --force     replace parts that exist already\n"
+                          "The parts of Song.mp3 are Song_1.mp3, Song_2.mp3 ... beside it; their names are\n"
+                          "printed as they are written.\n");
+}
 
 int CSplitCommand::Run(const QStringList& arguments)
 {
@@ -47,6 +58,10 @@ int CSplitCommand::Run(const QStringList& arguments)
         if (!IsMp3File(file)) {
             return Fail(QStringLiteral("%1: not an MP3 file").arg(file));
         }
+        if (const QString problem = CreateProblem(CSplitJob::BasePath(file) + QStringLiteral("_1.mp3"));
+            !problem.isEmpty()) {
+            return Fail(problem);
+        }
     }
 
     CSplitJob job(args.Positional(), static_cast<float>(volume), parts);
@@ -59,12 +74,21 @@ int CSplitCommand::Run(const QStringList& arguments)
         }
     }
     bool allSplit = false;
-    const bool stopped = CCliJobRunner::Run([&] { allSplit = job.Run(); }, [&] { job.Cancel(); });
+    CJobProgress progress(args.Positional(), [&job] { return job.CurrentFileRange(); });
+    job.SetProgressReceiver(&progress);
+    const bool stopped = CCliJobRunner::Run([&] { allSplit = job.Run(); }, [&] { job.Cancel(); }, &progress);
+    job.SetProgressReceiver(nullptr);
+    progress.Finish();
     for (const QString& part : job.WrittenFiles()) {
-        Print(part);
+        CCliOutput::Notice(part);
     }
     for (const QString& message : job.Messages()) {
         Fail(message);
+    }
+    if (!stopped) {
+        for (int i = 0; i < args.Positional().size(); ++i) {
+            ReportClipping(args.Positional().at(i), job.ClippedSamples(i));
+        }
     }
     if (stopped && !allSplit) {
         const QStringList& kept = job.WrittenFiles();
@@ -72,7 +96,7 @@ int CSplitCommand::Run(const QStringList& arguments)
                                    : QStringLiteral("split cancelled; the part being written was dropped, the "
                                                     "complete parts stay: %1")
                                          .arg(kept.join(QStringLiteral(", "))),
-                    CJobRunner::kExitCancelled);
+                    kExitInterrupted);
     }
     return allSplit ? kExitSuccess : kExitFailure;
 }

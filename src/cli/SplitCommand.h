@@ -12,5 +12,6 @@ public:
     {
         return QStringLiteral("cut MP3 files into N parts of equal playing time (N 2-100, V 0.1-10.0)");
     }
+    QString Details() const override;
     int Run(const QStringList& arguments) override;
 };

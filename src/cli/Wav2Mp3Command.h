@@ -9,11 +9,12 @@ public:
     QString Name() const override { return QStringLiteral("wav2mp3"); }
     QString Synopsis() const override
     {
-        return QStringLiteral("IN.wav OUT.mp3 [--start B --end B] [--bitrate K] [--force]");
+        return QStringLiteral("IN.wav OUT.mp3 [--start B --end B | --from S --to S] [--bitrate K] [--force]");
     }
     QString Summary() const override
     {
-        return QStringLiteral("convert a WAV file, or the sample bytes B to B of it, to MP3 (K in kbps)");
+        return QStringLiteral("convert a WAV file, or a part of it (bytes B to B or seconds S to S), to MP3");
     }
+    QString Details() const override;
     int Run(const QStringList& arguments) override;
 };

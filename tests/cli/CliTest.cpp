@@ -209,9 +209,9 @@ TEST_F(CliTest, BadInputFailsClearlyAndLeavesNothingBehind)
     const QList<Case> cases = {
         {{QStringLiteral("encode"), Path(QStringLiteral("missing.wav")), Path(QStringLiteral("o.mp3"))},
          1,
-         "no such file"},
+         "No such file or directory"},
         {{QStringLiteral("encode"), junk, Path(QStringLiteral("o.mp3"))}, 1, "not a WAV file"},
-        {{QStringLiteral("encode"), wav, Path(QStringLiteral("nofolder/o.mp3"))}, 1, "Create File"},
+        {{QStringLiteral("encode"), wav, Path(QStringLiteral("nofolder/o.mp3"))}, 1, "cannot create"},
         {{QStringLiteral("encode"), wav, wav}, 1, "overwrite the input"},
         {{QStringLiteral("encode"), wav, Path(QStringLiteral("o.mp3")), QStringLiteral("--bitrate"),
           QStringLiteral("x")},
