@@ -121,20 +121,12 @@ QString CCliCommand::CreateProblem(const QString& path, const QString& verb)
     // A link is written through, so what counts is the folder of the file it points to.
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
-    // An unnamed file asks the file system itself and leaves nothing behind.
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0) {
-        ::close(fd);
+    // Asked of the system rather than read from mode bits, so a read-only mount or a missing
+    // folder gives its own reason; nothing is created to find out.
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0) {
         return {};
     }
-    int error = errno;
-    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
-        // A file system without unnamed files: ask for the folder's permission instead.
-        if (::access(folder.constData(), W_OK | X_OK) == 0) {
-            return {};
-        }
-        error = errno;
-    }
+    const int error = errno;
     return QStringLiteral("cannot %1 %2: %3").arg(verb, path, ErrnoText(error));
 }
 

@@ -38,20 +38,27 @@ CCliRecordingSession::CCliRecordingSession()
 
     CRecordingController* controller = &m_controller;
     QObject::connect(controller, &CRecordingController::recordingStarted, controller, [this](const QString& path) {
+        m_progress.End(); // a continuation file starts while the last one's line is open
         PrintLine(QStringLiteral("recording: %1 (written to %2)").arg(m_controller.RecordFileText(), path));
     });
-    QObject::connect(controller, &CRecordingController::recordingFiled, controller,
-                     [](const QString& path) { PrintLine(QStringLiteral("filed: %1").arg(path)); });
+    QObject::connect(controller, &CRecordingController::recordingFiled, controller, [this](const QString& path) {
+        // Filing is told before the stop: the progress line ends first so the two share no line.
+        m_progress.End();
+        PrintLine(QStringLiteral("filed: %1").arg(path));
+    });
     QObject::connect(controller, &CRecordingController::messageToShow, controller, [this](const QString& text) {
         // A recording an earlier run left unfiled is worth a word, but it is not this run's failure.
         if (!m_recoveringOrphans) {
             m_failed = true;
         }
+        m_progress.End();
         PrintError(text);
     });
     // The recording was kept whole, silence standing in for what was lost: a warning, not a failure.
-    QObject::connect(controller, &CRecordingController::soundLost, controller,
-                     [](const QString& text) { PrintError(text); });
+    QObject::connect(controller, &CRecordingController::soundLost, controller, [this](const QString& text) {
+        m_progress.End();
+        PrintError(text);
+    });
     QObject::connect(controller, &CRecordingController::elapsedTextChanged, controller, [this](const QString& text) {
         if (!m_showElapsed) {
             return;

@@ -20,7 +20,7 @@ QString CSplitCommand::Details() const
                           "              and how many is reported\n"
                           "  --force     replace parts that exist already\n"
                           "The parts of Song.mp3 are Song_1.mp3, Song_2.mp3 ... beside it; their names are\n"
-                          "printed as they are written.\n");
+                          "printed once the split ends.\n");
 }
 
 int CSplitCommand::Run(const QStringList& arguments)

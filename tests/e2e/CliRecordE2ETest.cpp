@@ -202,6 +202,20 @@ TEST_F(CliRecordE2ETest, ARecorderHeldStillForTenSecondsCatchesUpWithoutLosingAn
     EXPECT_LT(RecordingTest::LongestQuietStretch(decoded.samples, 2, 44100).seconds, 0.01);
 }
 
+TEST_F(CliRecordE2ETest, CtrlCBeforeTheSecondsAreUpFilesTheRecordingAndSaysItWasInterrupted)
+{
+    WriteSettings();
+    Lock();
+    E2e::CCliProcess recorder(Environment());
+    ASSERT_TRUE(recorder.Start({"record", "--seconds", "60", "--file", "cut.mp3", "--source", "sine"}));
+    ASSERT_TRUE(recorder.WaitForLine("00 : 02")) << recorder.Errors().toStdString();
+    ASSERT_TRUE(recorder.Signal(SIGINT));
+    ASSERT_TRUE(recorder.WaitForExit());
+    EXPECT_EQ(recorder.ExitCode(), 130) << recorder.Errors().toStdString();
+    EXPECT_TRUE(recorder.Output().contains("filed: " + SavePath("cut.mp3"))) << recorder.Output().toStdString();
+    EXPECT_TRUE(RecordingTest::DecodeWithMpg123(SavePath("cut.mp3")).ok);
+}
+
 TEST_F(CliRecordE2ETest, AFullDiskStopsTheRecordingWithAReasonAndKeepsAPlayableFile)
 {
     WriteSettings();
