@@ -123,10 +123,11 @@ bool CJoinJob::FinishOutput()
         return false;
     }
     CMp3StreamEncoder& encoder = *context->encoder;
-    const bool flushed = !m_outputFailed && m_state.FlushCarry([&encoder](const std::int16_t* chunk) {
-        encoder.EncodeChunk(chunk);
-        return encoder.LastError() == CMp3StreamEncoder::Error::None;
-    });
+    const bool flushed =
+        !m_outputFailed && m_state.FlushCarry([&encoder](const std::int16_t* samples, std::size_t count) {
+            encoder.EncodeLastChunk(samples, static_cast<int>(count * sizeof(std::int16_t)));
+            return encoder.LastError() == CMp3StreamEncoder::Error::None;
+        });
     const bool finished = encoder.Finish();
     if (!m_outputFailed && !(flushed && finished)) {
         m_messages << EncoderErrorText(m_outputPath, encoder.LastError());

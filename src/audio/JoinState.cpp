@@ -124,15 +124,14 @@ void CJoinState::CarryPhaseTo(std::uint32_t sourceRate)
     m_phaseRate = sourceRate;
 }
 
-bool CJoinState::FlushCarry(const ChunkEncoder& encode)
+bool CJoinState::FlushCarry(const LastChunkEncoder& encode)
 {
     if (!IsReady() || m_carryCount == 0) {
         return true;
     }
-    std::fill(m_resampleBuffer.begin(), m_resampleBuffer.begin() + static_cast<std::ptrdiff_t>(m_chunkSamples), 0);
-    std::copy_n(m_joinCarryBuffer.begin(), m_carryCount, m_resampleBuffer.begin());
+    const std::size_t count = m_carryCount;
     m_carryCount = 0;
-    return encode(m_resampleBuffer.data());
+    return encode(m_joinCarryBuffer.data(), count);
 }
 
 std::size_t CJoinState::BufferBytes() const

@@ -15,6 +15,8 @@ class CJoinState
 public:
     // Takes exactly one chunk of 16-bit PCM; false when the encoder failed.
     using ChunkEncoder = std::function<bool(const std::int16_t* chunk)>;
+    // Takes the last, shorter piece: sampleCount 16-bit samples; false when the encoder failed.
+    using LastChunkEncoder = std::function<bool(const std::int16_t* samples, std::size_t sampleCount)>;
 
     // The lowest sample rate an MPEG audio frame can carry; it decides the largest ratio of
     // rates, and so the size of the buffers.
@@ -29,8 +31,9 @@ public:
     // encoder failed or the source format is none an MP3 frame can have.
     bool AddPiece(const std::int16_t* samples, std::size_t sampleCount, std::uint32_t sourceRate,
                   std::uint16_t sourceChannels, const ChunkEncoder& encode);
-    // Encodes what waits in the carry buffer, completed with silence to one chunk.
-    bool FlushCarry(const ChunkEncoder& encode);
+    // Encodes what waits in the carry buffer as the output's end: no silence is added, so the
+    // output holds exactly the samples joined.
+    bool FlushCarry(const LastChunkEncoder& encode);
 
     std::size_t ChunkBytes() const { return m_chunkSamples * sizeof(std::int16_t); }
     std::size_t CarryCount() const { return m_carryCount * sizeof(std::int16_t); } // bytes waiting

@@ -87,8 +87,10 @@ bool CMp3ToEncoderSink::FlushPending()
         m_pendingBytes = 0;
         return true;
     }
-    const auto chunkBytes = static_cast<std::size_t>(context.encoder->ChunkBytes());
-    std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingBytes), m_pending.end(), std::uint8_t(0));
+    // The end of the stream: only the samples there are encoded, no silence after them.
+    const auto pendingBytes = static_cast<int>(m_pendingBytes);
     m_pendingBytes = 0;
-    return chunkBytes <= m_pending.size() && EncodeOneChunk(m_pending.data());
+    CMp3StreamEncoder& encoder = *context.encoder;
+    encoder.EncodeLastChunk(reinterpret_cast<const std::int16_t*>(m_pending.data()), pendingBytes);
+    return encoder.LastError() == CMp3StreamEncoder::Error::None;
 }

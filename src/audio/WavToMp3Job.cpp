@@ -136,7 +136,13 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
                 sample = static_cast<std::int16_t>(std::clamp(scaled, double(INT16_MIN), double(INT16_MAX)));
             }
         }
-        encoder.EncodeChunk(pcm.data());
+        const std::uint32_t pcmBytes = widening ? got * sizeof(std::int16_t) : got;
+        if (pcmBytes < chunk) {
+            // The end of the input: the file's tag then counts exactly the samples it holds.
+            encoder.EncodeLastChunk(pcm.data(), static_cast<int>(pcmBytes));
+        } else {
+            encoder.EncodeChunk(pcm.data());
+        }
         if (encoder.LastError() != CMp3StreamEncoder::Error::None) {
             failed = true;
             break;

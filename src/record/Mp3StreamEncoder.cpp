@@ -272,13 +272,25 @@ bool CMp3StreamEncoder::CloseFile()
 
 int CMp3StreamEncoder::EncodeChunk(const std::int16_t* samples)
 {
+    return EncodeSamples(samples, m_chunkBytes / kBytesPerSample);
+}
+
+int CMp3StreamEncoder::EncodeLastChunk(const std::int16_t* samples, int bytes)
+{
+    const int channels = std::max<int>(m_format.channels, 1);
+    // Whole sample frames only, never more than a chunk.
+    const int sampleCount = std::clamp(bytes, 0, m_chunkBytes) / kBytesPerSample / channels * channels;
+    return sampleCount > 0 ? EncodeSamples(samples, sampleCount) : 0;
+}
+
+int CMp3StreamEncoder::EncodeSamples(const std::int16_t* samples, int sampleCount)
+{
     if (m_stream == 0 || !m_file || samples == nullptr) {
         return 0;
     }
     std::uint32_t produced = 0;
-    const BeError result =
-        Shared().encodeChunk.load()(m_stream, static_cast<std::uint32_t>(m_chunkBytes / kBytesPerSample), samples,
-                                    m_outputBuffer.data(), &produced);
+    const BeError result = Shared().encodeChunk.load()(m_stream, static_cast<std::uint32_t>(sampleCount), samples,
+                                                       m_outputBuffer.data(), &produced);
     if (result != kBeOk || produced > m_outputBuffer.size()) {
         CloseStream();
         Fail(Error::EncoderRefused);
@@ -409,13 +421,27 @@ bool CMp3StreamEncoder::Finish()
         Fail(Error::WriteFailed);
         return false;
     }
-    CloseStream();
     if (!CloseFile()) {
+        CloseStream();
         m_writeFailed = true;
         Fail(Error::WriteFailed);
         return false;
     }
+    FillInfoTagAndRelease();
     return true;
+}
+
+void CMp3StreamEncoder::FillInfoTagAndRelease()
+{
+    const BeWriteInfoTagFn writeInfoTag = Shared().writeInfoTag.load();
+    if (writeInfoTag == nullptr) {
+        CloseStream();
+        return;
+    }
+    // The file is complete and closed, so the library sees every frame. Should the tag not be
+    // filled, the reserved frame stays a valid placeholder and the file still plays whole.
+    writeInfoTag(m_stream, QFile::encodeName(m_outputPath).constData());
+    m_stream = 0;
 }
 
 void CMp3StreamEncoder::Destroy()

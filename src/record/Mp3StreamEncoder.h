@@ -55,6 +55,9 @@ public:
     int OutputBufferSize() const { return m_outputBufferSize; }
     bool Open(int chunkOverride = 0);
     int EncodeChunk(const std::int16_t* samples); // exactly ChunkBytes() of input; bytes written
+    // The end of the input, shorter than a chunk: only these bytes are encoded, so the file's
+    // tag counts exactly the samples given and players trim the rest.
+    int EncodeLastChunk(const std::int16_t* samples, int bytes);
     bool StartThread();
     void StopThread();
     bool Finish();
@@ -74,9 +77,13 @@ private:
     };
 
     bool LoadLibrary();
+    int EncodeSamples(const std::int16_t* samples, int sampleCount);
     void EncodeThread();
     bool ShouldEncode(const std::uint8_t* buffer) const;
     void CloseStream();
+    // Has the library fill the tag frame it reserved with the stream's true counts; this also
+    // releases the stream. Only once the file is closed.
+    void FillInfoTagAndRelease();
     // Flushes and closes the output file; false when bytes could not be written.
     bool CloseFile();
     void Fail(Error error);

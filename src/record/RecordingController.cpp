@@ -1,6 +1,7 @@
 #include "record/RecordingController.h"
 
 #include "app/RecordSettings.h"
+#include "codec/InfoTagRepair.h"
 #include "platform/AppEvent.h"
 #include "record/LiveWaveform.h"
 #include "record/RecordingMonitor.h"
@@ -97,6 +98,8 @@ int CRecordingController::RecoverOrphanedRecordings()
 void CRecordingController::FileOrphan(std::unique_ptr<CRecordingSidecar> orphan)
 {
     const QString recordedPath = orphan->RecordedPath();
+    // The recording never reached Stop, where its tag frame would have been filled.
+    CInfoTagRepair::FillFromFrames(recordedPath);
     const QString destination = RecordingNames::DestinationPath(recordedPath, orphan->RecordFileText());
     const auto result = RecordingFiler::FileRecording(recordedPath, destination, Rules());
     HandleFilingResult(result, orphan.get(), recordedPath, true);

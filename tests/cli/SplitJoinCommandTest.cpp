@@ -72,6 +72,9 @@ TEST_F(SplitJoinCommandTest, SplitWritesPartsNamedAsTheSourceAndRefusesBadArgume
     double total = 0;
     for (const QString& part : printed) {
         EXPECT_TRUE(Plays(part));
+        const long long tagged = TaggedSamplesPerChannel(part);
+        EXPECT_GT(tagged, 0);
+        EXPECT_EQ(DecodedSamplesPerChannel(QStringLiteral("mpg123"), part, 2), tagged);
         EXPECT_EQ(FfprobeField(part, QStringLiteral("bit_rate")), QStringLiteral("96000"));
         total += Duration(part);
     }
@@ -114,6 +117,10 @@ TEST_F(SplitJoinCommandTest, JoinTakesTheFirstFilesBitRateAndTheSettingsFormat)
     EXPECT_EQ(FfprobeField(out, QStringLiteral("channels")), QStringLiteral("2"));
     EXPECT_NEAR(Duration(out), Duration(mono) + Duration(stereo), 0.1);
     EXPECT_TRUE(Plays(out));
+    const long long tagged = TaggedSamplesPerChannel(out);
+    EXPECT_GT(tagged, 0);
+    EXPECT_EQ(DecodedSamplesPerChannel(QStringLiteral("mpg123"), out, 2), tagged);
+    EXPECT_EQ(DecodedSamplesPerChannel(QStringLiteral("ffmpeg"), out, 2), tagged);
 
     const ToolResult chosen = RunCli({QStringLiteral("join"), out, stereo, QStringLiteral("--bitrate"),
                                       QStringLiteral("160"), QStringLiteral("--force")});

@@ -3,6 +3,7 @@
 // timetable.
 #include "E2eSupport.h"
 #include "app/RecordSettings.h"
+#include "platform/lame_enc/InfoTagFrame.h"
 #include "record/RecordingSidecar.h"
 #include "record/RecordingTestHelpers.h"
 #include "support/PrivateSoundServer.h"
@@ -20,6 +21,38 @@ namespace
 {
 constexpr int kBitrateIndex8Kbps = 0;
 constexpr double kPitchTolerance = 0.02;
+
+struct TagFrame
+{
+    bool found = false;
+    InfoTagFacts facts;
+    int framesBehind = 0; // whole frames counted behind the tag frame, header by header
+};
+
+TagFrame ReadTagFrame(const QString& path)
+{
+    const QByteArray bytes = TestSupport::ReadAll(path);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const auto size = std::size_t(bytes.size());
+    TagFrame tag;
+    std::size_t position = 0;
+    tag.found = InfoTagFrame::Parse(data, size, tag.facts, &position);
+    while (tag.found && size - position >= 4) {
+        const std::size_t frame = InfoTagFrame::Layer3FrameBytes(data + position);
+        if (frame == 0 || frame > size - position) {
+            break;
+        }
+        position += frame;
+        ++tag.framesBehind;
+    }
+    return tag;
+}
+
+long long FfmpegSamplesPerChannel(const QString& path, int channels)
+{
+    const auto decoded = TestSupport::RunTool("ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-"});
+    return decoded.exitCode == 0 ? decoded.out.size() / 2 / channels : -1;
+}
 
 struct ToneCase
 {
@@ -103,6 +136,15 @@ TEST_P(CliToneTest, FiveSecondsOfTheSineSourceDecodeToFiveSecondsOf440Hz)
     EXPECT_EQ(TestSupport::FfprobeField(path, "channels"), QString::number(tone.channels));
     const auto decoded = RecordingTest::DecodeWithMpg123(path);
     ASSERT_TRUE(decoded.ok);
+    // The tag frame filled at Stop holds the true counts, and both players trim by it.
+    const TagFrame tag = ReadTagFrame(path);
+    ASSERT_TRUE(tag.found);
+    EXPECT_FALSE(tag.facts.placeholder);
+    EXPECT_EQ(int(tag.facts.frameCount), tag.framesBehind);
+    const long long playing = static_cast<long long>(tag.facts.frameCount) * InfoTagFrame::SamplesPerFrame(tone.rate) -
+                              tag.facts.encoderDelay - tag.facts.padding;
+    EXPECT_EQ(static_cast<long long>(decoded.samples.size()) / tone.channels, playing);
+    EXPECT_EQ(FfmpegSamplesPerChannel(path, tone.channels), playing);
     const auto span = RecordingTest::FindTone(decoded.samples, tone.channels, tone.rate);
     EXPECT_NEAR(span.Seconds(), 5.0, 0.1);
     EXPECT_NEAR(RecordingTest::ToneFrequency(decoded.samples, tone.channels, tone.rate, span.firstSeconds + 0.5,
@@ -140,17 +182,35 @@ TEST_F(CliRecordE2ETest, AKilledRecordingPlaysUpToTheKillAndIsFiledAtTheNextStar
     EXPECT_EQ(CRecordingSidecar::PathFor(orphan), SavePath(left[1]));
     const auto killed = RecordingTest::DecodeWithMpg123(orphan);
     ASSERT_TRUE(killed.ok) << "mpg123 exit code " << killed.exitCode;
-    // Three seconds were captured when the kill came; all but the last second are in the file.
+    // Three seconds were captured when the kill came; all but the last second are in the file,
+    // behind the placeholder reserved at the start, and ffmpeg plays them too.
     EXPECT_GT(RecordingTest::FindTone(killed.samples, 1, 8000).Seconds(), 2.0);
+    const TagFrame reserved = ReadTagFrame(orphan);
+    ASSERT_TRUE(reserved.found);
+    EXPECT_TRUE(reserved.facts.placeholder);
+    EXPECT_GT(FfmpegSamplesPerChannel(orphan, 1), 2 * 8000);
+    EXPECT_GT(TestSupport::FfprobeField(orphan, "duration").toDouble(), 2.0);
 
     const auto next =
         E2e::RunCli(Environment(), {"record", "--seconds", "1", "--file", "next.mp3", "--source", "sine"});
     ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
     EXPECT_TRUE(next.out.contains(("filed: " + SavePath("killed.mp3")).toUtf8())) << next.out.toStdString();
     EXPECT_EQ(SavedFiles(), (QStringList{"killed.mp3", "next.mp3"}));
+    // Filing it filled the tag from the frames there, and the encoder's delay is cut from the start.
     const auto filed = RecordingTest::DecodeWithMpg123(SavePath("killed.mp3"));
     ASSERT_TRUE(filed.ok);
-    EXPECT_EQ(filed.samples.size(), killed.samples.size());
+    const TagFrame tag = ReadTagFrame(SavePath("killed.mp3"));
+    ASSERT_TRUE(tag.found);
+    EXPECT_FALSE(tag.facts.placeholder);
+    EXPECT_EQ(int(tag.facts.frameCount), tag.framesBehind);
+    // Nothing is cut from the end but the tail no decoder can bring out of the last frame.
+    EXPECT_EQ(tag.facts.padding, 529);
+    const long long playing = static_cast<long long>(tag.facts.frameCount) * 576 - tag.facts.encoderDelay - 529;
+    EXPECT_EQ(static_cast<long long>(filed.samples.size()), playing);
+    const long long ffmpeg = FfmpegSamplesPerChannel(SavePath("killed.mp3"), 1);
+    EXPECT_GE(ffmpeg, playing);
+    EXPECT_LE(ffmpeg, playing + 576); // it makes what it can of a frame cut short
+    EXPECT_GE(killed.samples.size(), filed.samples.size());
 }
 
 TEST_F(CliRecordE2ETest, ARecorderHeldStillForTenSecondsCatchesUpWithoutLosingAnything)

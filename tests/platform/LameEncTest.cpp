@@ -1,5 +1,6 @@
 #include "Mp3Check.h"
 #include "platform/lame_enc/BladeEncApi.h"
+#include "platform/lame_enc/InfoTagFrame.h"
 #include "support/TestSupport.h"
 
 #include <QTemporaryDir>
@@ -11,8 +12,7 @@ namespace
 {
 constexpr int kLayer3FrameMpeg1 = 1152;
 constexpr int kLayer3FrameLowRates = 576;
-// Encoder delay, flush padding and the frame the last samples start: a few frames at most.
-constexpr int kDurationToleranceFrames = 4;
+constexpr int kLameEncoderDelay = 576;
 
 // The library as Sorvane uses it: loaded by name at run time from beside the programs.
 class LameEncLibrary
@@ -60,6 +60,21 @@ private:
     }
     void* m_handle;
 };
+
+// The bit rates of the frames behind the tag frame, which may use a larger one.
+std::set<int> AudioFrameBitrates(const QByteArray& data)
+{
+    std::set<int> bitrates;
+    Mp3Check::FrameHeader header;
+    qsizetype at = 0;
+    for (bool tagFrame = true; Mp3Check::ParseFrame(data, at, header); tagFrame = false) {
+        if (!tagFrame) {
+            bitrates.insert(header.bitrateKbps);
+        }
+        at += header.lengthBytes;
+    }
+    return bitrates;
+}
 
 // Written here by hand, offset by offset, rather than with the wrapper's own code.
 struct Record
@@ -132,12 +147,14 @@ protected:
         EXPECT_EQ(m_library.deinit(stream, output.data(), &produced), kBeOk);
         EXPECT_LE(produced, outputSize);
         mp3.append(reinterpret_cast<const char*>(output.data()), produced);
-        EXPECT_EQ(m_library.close(stream), kBeOk);
         for (std::size_t i = capacity; i < output.size(); ++i) {
             EXPECT_EQ(output[i], kGuard) << "output buffer overrun";
         }
         const QString path = m_dir.filePath(QStringLiteral("out%1.mp3").arg(++m_fileCount));
         EXPECT_TRUE(TestSupport::WriteAll(path, mp3));
+        // Fills the reserved tag frame and ends the stream.
+        EXPECT_EQ(m_library.writeInfoTag(stream, path.toLocal8Bit().constData()), kBeOk);
+        EXPECT_EQ(m_library.close(stream), kBeInvalidHandle);
         return path;
     }
 
@@ -146,15 +163,17 @@ protected:
     int m_fileCount = 0;
 };
 
-TEST_F(LameEncTest, EveryRecordRateInMonoAndStereoPlaysWithPlainStereoOrMono)
+TEST_F(LameEncTest, EveryRecordRateInMonoAndStereoDecodesToExactlyItsSamples)
 {
     constexpr std::array<int, 4> kRates = {8000, 11025, 22050, 44100};
     constexpr double kSeconds = 0.6;
-    constexpr int kBitrate = 32; // allowed at every rate
+    constexpr int kBitrate = 32; // allowed at every rate; too small for the tag frame below 44.1 kHz
+    constexpr int kOddTail = 37;
     for (int rate : kRates) {
         for (int channels : {1, 2}) {
             SCOPED_TRACE(QStringLiteral("%1 Hz, %2 channels").arg(rate).arg(channels).toStdString());
-            const std::vector<std::int16_t> pcm = TestSupport::SinePcm(channels, rate, kSeconds, 440.0);
+            std::vector<std::int16_t> pcm = TestSupport::SinePcm(channels, rate, kSeconds, 440.0);
+            pcm.resize(pcm.size() + std::size_t(kOddTail * channels), 1000);
             std::uint32_t samplesPerChunk = 0;
             std::uint32_t outputSize = 0;
             const QString path = Encode(Record(rate, channels, kBitrate), pcm, 0, &samplesPerChunk, &outputSize);
@@ -162,12 +181,20 @@ TEST_F(LameEncTest, EveryRecordRateInMonoAndStereoPlaysWithPlainStereoOrMono)
             EXPECT_EQ(samplesPerChunk, std::uint32_t(frameSamples * channels));
             EXPECT_GE(outputSize, std::uint32_t(frameSamples * 5 / 4 + 7200));
 
-            const Mp3Check::StreamSummary summary = Mp3Check::Walk(TestSupport::ReadAll(path));
+            const QByteArray mp3 = TestSupport::ReadAll(path);
+            const Mp3Check::StreamSummary summary = Mp3Check::Walk(mp3);
             EXPECT_TRUE(summary.contiguous);
-            EXPECT_FALSE(summary.hasHeaderTag) << "no placeholder header frame may be left in the stream";
+            ASSERT_TRUE(summary.hasHeaderTag);
             EXPECT_EQ(summary.sampleRates, std::set<int>{rate});
             EXPECT_EQ(summary.channelModes, std::set<int>{channels == 1 ? 3 : 0});
-            EXPECT_EQ(summary.bitrates, std::set<int>{kBitrate});
+            EXPECT_TRUE(summary.bitrates.count(kBitrate));
+            InfoTagFacts tag;
+            ASSERT_TRUE(InfoTagFrame::Parse(reinterpret_cast<const std::uint8_t*>(mp3.constData()),
+                                            std::size_t(mp3.size()), tag));
+            const long long input = static_cast<long long>(pcm.size()) / channels;
+            EXPECT_EQ(int(tag.frameCount), summary.frames - 1);
+            EXPECT_EQ(tag.encoderDelay, kLameEncoderDelay);
+            EXPECT_EQ(tag.frameCount * frameSamples - tag.encoderDelay - tag.padding, input);
             EXPECT_EQ(summary.mainDataBegins, std::set<int>{0}) << "bit reservoir must be off";
             EXPECT_TRUE(summary.first.original);
 
@@ -175,9 +202,8 @@ TEST_F(LameEncTest, EveryRecordRateInMonoAndStereoPlaysWithPlainStereoOrMono)
             ASSERT_TRUE(decoded.ok);
             EXPECT_EQ(decoded.ffprobeRate, QString::number(rate));
             EXPECT_EQ(decoded.ffprobeChannels, QString::number(channels));
-            const long long input = static_cast<long long>(pcm.size()) / channels;
-            EXPECT_GE(decoded.samplesPerChannel, input);
-            EXPECT_LE(decoded.samplesPerChannel, input + kDurationToleranceFrames * frameSamples);
+            EXPECT_EQ(decoded.samplesPerChannel, input) << "mpg123";
+            EXPECT_EQ(decoded.ffmpegSamplesPerChannel, input) << "ffmpeg";
         }
     }
 }
@@ -200,7 +226,7 @@ TEST_F(LameEncTest, BitRateFallsBackToTheNearestAllowedAtThatRate)
     for (const Case& c : kCases) {
         SCOPED_TRACE(QStringLiteral("%1 Hz at %2 kbps").arg(c.rate).arg(c.requested).toStdString());
         const QString path = Encode(Record(c.rate, 2, c.requested), TestSupport::SinePcm(2, c.rate, 0.2, 440.0));
-        EXPECT_EQ(Mp3Check::Walk(TestSupport::ReadAll(path)).bitrates, std::set<int>{c.expected});
+        EXPECT_EQ(AudioFrameBitrates(TestSupport::ReadAll(path)), std::set<int>{c.expected});
     }
 }
 
@@ -213,11 +239,16 @@ TEST_F(LameEncTest, HeaderFlagsComeFromTheirOffsetsAndBadRecordsAreRefused)
     record.Put(56, 1); // copyright
     record.Put(60, 0); // not original
     record.Put(84, 0); // bit reservoir allowed
-    const Mp3Check::StreamSummary summary =
-        Mp3Check::Walk(TestSupport::ReadAll(Encode(record, TestSupport::SinePcm(2, 44100, 0.3, 440.0))));
+    const QByteArray mp3 = TestSupport::ReadAll(Encode(record, TestSupport::SinePcm(2, 44100, 0.3, 440.0)));
+    const Mp3Check::StreamSummary summary = Mp3Check::Walk(mp3);
     EXPECT_EQ(summary.channelModes, std::set<int>{1});
-    EXPECT_TRUE(summary.first.privateBit);
-    EXPECT_TRUE(summary.first.crcProtected);
+    // The flags as the audio frames carry them; the tag frame has no CRC of its own.
+    Mp3Check::FrameHeader audio;
+    ASSERT_TRUE(Mp3Check::ParseFrame(mp3, summary.first.lengthBytes, audio));
+    EXPECT_TRUE(audio.privateBit);
+    EXPECT_TRUE(audio.crcProtected);
+    EXPECT_TRUE(audio.copyright);
+    EXPECT_FALSE(audio.original);
     EXPECT_TRUE(summary.first.copyright);
     EXPECT_FALSE(summary.first.original);
 
@@ -259,8 +290,7 @@ TEST_F(LameEncTest, AnySampleCountIsConsumedWhole)
         EXPECT_TRUE(Mp3Check::Walk(TestSupport::ReadAll(path)).contiguous);
         const Mp3Check::Decoded decoded = Mp3Check::Decode(path, 2);
         ASSERT_TRUE(decoded.ok);
-        EXPECT_GE(decoded.samplesPerChannel, input);
-        EXPECT_LE(decoded.samplesPerChannel, input + kDurationToleranceFrames * kLayer3FrameMpeg1);
+        EXPECT_EQ(decoded.samplesPerChannel, input);
     }
 }
 
@@ -290,11 +320,17 @@ TEST_F(LameEncTest, HandlesAreCheckedAndStreamsEndOnce)
     EXPECT_EQ(m_library.encode(second, 2304, pcm.data(), output.data(), &produced), kBeOk)
         << "closing one stream leaves the other";
 
-    // The header calls leave a finished file as it is; the info-tag call also ends the stream.
-    const QString path = Encode(record, TestSupport::SinePcm(2, 44100, 0.2, 440.0));
+    // A stream fills no tag before it is flushed, and never into a file of another stream's
+    // format; either way the call ends the stream.
+    const QString path = Encode(Record(22050, 1, 64), TestSupport::SinePcm(1, 22050, 0.2, 440.0));
     const QByteArray before = TestSupport::ReadAll(path);
     EXPECT_EQ(m_library.writeVbrHeader(path.toLocal8Bit().constData()), kBeOk);
-    EXPECT_EQ(m_library.writeInfoTag(second, path.toLocal8Bit().constData()), kBeOk);
+    EXPECT_NE(m_library.writeInfoTag(second, path.toLocal8Bit().constData()), kBeOk);
+    EXPECT_EQ(TestSupport::ReadAll(path), before);
+    BeStreamHandle third = 0;
+    ASSERT_EQ(m_library.init(record.bytes.data(), &samples, &size, &third), kBeOk);
+    EXPECT_EQ(m_library.deinit(third, output.data(), &produced), kBeOk);
+    EXPECT_EQ(m_library.writeInfoTag(third, path.toLocal8Bit().constData()), kBeFileError);
     EXPECT_EQ(TestSupport::ReadAll(path), before);
     EXPECT_EQ(m_library.close(second), kBeInvalidHandle);
     EXPECT_EQ(m_library.writeVbrHeader(m_dir.filePath(QStringLiteral("none.mp3")).toLocal8Bit().constData()),
@@ -304,5 +340,62 @@ TEST_F(LameEncTest, HandlesAreCheckedAndStreamsEndOnce)
     m_library.version(&info);
     EXPECT_EQ(info.engineMajor, 3);
     EXPECT_GT(std::string(info.homepage).size(), 0u);
+}
+
+TEST(InfoTagFrameTest, ReadsAndChecksTheTagOfAFileFromLame)
+{
+    // The CRC and field layout against the real thing: a file written by the lame program.
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("in.wav"));
+    const QString mp3 = dir.filePath(QStringLiteral("lame.mp3"));
+    ASSERT_TRUE(TestSupport::WriteSimpleWav(wav, TestSupport::SinePcm(1, 22050, 0.5, 440.0), 1, 22050));
+    ASSERT_EQ(TestSupport::RunTool(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("--cbr"),
+                                                            QStringLiteral("-b"), QStringLiteral("64"), wav, mp3})
+                  .exitCode,
+              0);
+    const QByteArray bytes = TestSupport::ReadAll(mp3);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    InfoTagFacts tag;
+    std::size_t frameBytes = 0;
+    ASSERT_TRUE(InfoTagFrame::Parse(data, std::size_t(bytes.size()), tag, &frameBytes));
+    EXPECT_FALSE(tag.placeholder);
+    EXPECT_EQ(tag.encoderDelay, kLameEncoderDelay);
+    EXPECT_EQ(std::size_t(tag.frameCount) * 576, std::size_t(11025 + tag.encoderDelay + tag.padding));
+    EXPECT_EQ(tag.audioBytes + frameBytes, std::size_t(bytes.size()));
+    EXPECT_EQ(tag.musicCrc, InfoTagFrame::Crc16(0, data + frameBytes, std::size_t(bytes.size()) - frameBytes));
+
+    // Rebuilt from what was read, the frame is byte for byte LAME's where Sorvane fills fields.
+    const std::vector<std::uint8_t> rebuilt = InfoTagFrame::Build(tag);
+    ASSERT_EQ(rebuilt.size(), frameBytes);
+    const std::size_t tagCrcAt = InfoTagFrame::TagOffset(22050, 3) + 120 + 34;
+    EXPECT_EQ(data[tagCrcAt] << 8 | data[tagCrcAt + 1], int(InfoTagFrame::Crc16(0, data, tagCrcAt)));
+    EXPECT_EQ(std::vector<std::uint8_t>(rebuilt.begin(), rebuilt.begin() + 4),
+              std::vector<std::uint8_t>(data, data + 4));
+}
+
+TEST(InfoTagFrameTest, LowBitRatesGetATagFrameLargeEnoughToHoldIt)
+{
+    InfoTagFacts facts;
+    facts.sampleRate = 8000;
+    facts.channelMode = 3;
+    facts.streamKbps = 8; // a 72-byte frame
+    facts.frameCount = 4000;
+    facts.audioBytes = 4000 * 72;
+    facts.encoderDelay = 576;
+    facts.padding = 4095;
+    EXPECT_EQ(InfoTagFrame::TagBitrate(8000, 3, 8), 24);
+    EXPECT_EQ(InfoTagFrame::TagBitrate(44100, 0, 32), 64);
+    EXPECT_EQ(InfoTagFrame::TagBitrate(44100, 0, 128), 128);
+    const std::vector<std::uint8_t> frame = InfoTagFrame::Build(facts);
+    ASSERT_EQ(frame.size(), 216u);
+    InfoTagFacts read;
+    ASSERT_TRUE(InfoTagFrame::Parse(frame.data(), frame.size(), read));
+    EXPECT_EQ(read.streamKbps, 8);
+    EXPECT_EQ(read.frameCount, 4000u);
+    EXPECT_EQ(read.audioBytes, 4000u * 72);
+    EXPECT_EQ(read.encoderDelay, 576);
+    EXPECT_EQ(read.padding, 4095);
+    facts.padding = 4096; // does not fit twelve bits
+    EXPECT_TRUE(InfoTagFrame::Build(facts).empty());
 }
 } // namespace

@@ -87,6 +87,10 @@ Decoded Decode(const QString& path, int channels)
         TestSupport::RunTool(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-s"), path});
     decoded.ok = mpg123.exitCode == 0 && !mpg123.out.isEmpty();
     decoded.samplesPerChannel = mpg123.out.size() / 2 / channels;
+    const TestSupport::ToolResult ffmpeg = TestSupport::RunTool(
+        QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                   QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    decoded.ffmpegSamplesPerChannel = ffmpeg.out.size() / 2 / channels;
     // One ffprobe run for both fields: it is the slow part of every check.
     const QStringList fields = TestSupport::FfprobeField(path, QStringLiteral("sample_rate,channels"))
                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -42,7 +42,8 @@ StreamSummary Walk(const QByteArray& data);
 struct Decoded
 {
     bool ok = false;
-    long long samplesPerChannel = 0; // from mpg123's raw output
+    long long samplesPerChannel = 0;       // from mpg123's raw output
+    long long ffmpegSamplesPerChannel = 0; // from ffmpeg's raw output
     QString ffprobeRate;
     QString ffprobeChannels;
 };

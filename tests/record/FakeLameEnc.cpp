@@ -157,8 +157,11 @@ FAKE_EXPORT BeError beWriteVBRHeader(const char*)
     return kBeOk;
 }
 
-FAKE_EXPORT BeError beWriteInfoTag(BeStreamHandle, const char*)
+FAKE_EXPORT BeError beWriteInfoTag(BeStreamHandle stream, const char*)
 {
-    return kBeOk;
+    // Releases the stream, as the real library does.
+    std::lock_guard lock(TheState().mutex);
+    ++TheState().counts.closes;
+    return stream == kStreamHandle ? kBeOk : kBeInvalidHandle;
 }
 }

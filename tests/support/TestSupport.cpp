@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "platform/lame_enc/InfoTagFrame.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -279,5 +281,29 @@ QByteArray Id3v2TagWithPrivateFrame(const QByteArray& payload, int version, bool
         tag += QByteArray("3DI") + versionBytes + Syncsafe(quint32(frame.size()));
     }
     return tag;
+}
+
+long long DecodedSamplesPerChannel(const QString& decoder, const QString& path, int channels)
+{
+    const QStringList arguments =
+        decoder == QStringLiteral("ffmpeg")
+            ? QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                          QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")}
+            : QStringList{QStringLiteral("-q"), QStringLiteral("-s"), path};
+    const ToolResult result = RunTool(decoder, arguments);
+    return result.exitCode == 0 ? result.out.size() / qsizetype(sizeof(std::int16_t)) / channels : -1;
+}
+
+long long TaggedSamplesPerChannel(const QString& path)
+{
+    const QByteArray bytes = ReadAll(path);
+    InfoTagFacts tag;
+    if (!InfoTagFrame::Parse(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()),
+                             tag) ||
+        tag.placeholder) {
+        return -1;
+    }
+    return static_cast<long long>(tag.frameCount) * InfoTagFrame::SamplesPerFrame(tag.sampleRate) - tag.encoderDelay -
+           tag.padding;
 }
 } // namespace TestSupport

@@ -43,4 +43,10 @@ bool WaitUntilWritingInto(qint64 pid, const QString& folder, int timeoutMs = 600
 // Fields of the first audio stream according to ffprobe ("sample_rate", "channels",
 // "channel_layout", "duration", ...); empty when ffprobe fails.
 QString FfprobeField(const QString& path, const QString& field);
+
+// Samples per channel a peer decoder ("mpg123" or "ffmpeg") puts out for an MP3; -1 on failure.
+long long DecodedSamplesPerChannel(const QString& decoder, const QString& path, int channels);
+// The samples per channel the MP3's LAME/Info tag says the file plays: frames times frame
+// length, less encoder delay and padding. -1 when the file starts with no filled tag.
+long long TaggedSamplesPerChannel(const QString& path);
 } // namespace TestSupport

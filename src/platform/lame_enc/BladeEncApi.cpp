@@ -155,11 +155,14 @@ BE_EXPORT BeError beWriteVBRHeader(const char* mp3Path)
 
 BE_EXPORT BeError beWriteInfoTag(BeStreamHandle stream, const char* mp3Path)
 {
-    const bool closed = StreamTable::Instance().Remove(stream);
-    if (mp3Path != nullptr && !FileExists(mp3Path)) {
-        return kBeFileError;
+    const std::shared_ptr<CLameStream> found = StreamTable::Instance().Find(stream);
+    if (!found) {
+        return kBeInvalidHandle;
     }
-    return closed ? kBeOk : kBeInvalidHandle;
+    const BeError result = found->WriteInfoTag(mp3Path);
+    // The stream is released whatever became of the tag, as callers of this call expect.
+    StreamTable::Instance().Remove(stream);
+    return result;
 }
 
 } // extern "C"

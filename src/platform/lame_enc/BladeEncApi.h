@@ -102,9 +102,12 @@ BeError beCloseStream(BeStreamHandle stream);
 
 void beVersion(BeVersionInfo* version);
 
-/* Streams of this library are CBR and never reserve a header frame, so both calls leave the
- * file as the stream calls wrote it; they only check that it exists (beWriteInfoTag also
- * releases the stream, as its callers expect). */
+/* A stream whose record asks for a VBR header (write VBR header = 1) puts a placeholder
+ * LAME/Info tag frame in front of its first output; beWriteInfoTag, called after
+ * beDeinitStream once the file holds everything the stream produced, fills that frame at the
+ * start of mp3Path with the true frame count, encoder delay and padding, and releases the stream
+ * whatever the outcome. beWriteVBRHeader has no stream to take counts from: it only checks that
+ * the file exists. */
 BeError beWriteVBRHeader(const char* mp3Path);
 BeError beWriteInfoTag(BeStreamHandle stream, const char* mp3Path);
 

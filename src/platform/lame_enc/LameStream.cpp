@@ -4,7 +4,10 @@
 #include <array>
 #include <climits>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace
 {
@@ -62,6 +65,40 @@ int NearestMp3SampleRate(std::uint32_t rate)
 std::uint64_t WorstCaseOutputBytes(std::uint64_t framesPerChannel)
 {
     return framesPerChannel * kWorstCaseNumerator / kWorstCaseDenominator + 1 + kWorstCaseFixedBytes;
+}
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+constexpr std::size_t kId3v2HeaderBytes = 10;
+constexpr std::size_t kId3v2FooterBytes = 10;
+constexpr std::uint8_t kId3v2FooterFlag = 0x10;
+constexpr int kSyncsafeBits = 7;
+
+// Where the frame this stream reserved sits: at the start, or behind an ID3v2 tag put in front
+// since. -1 when the file does not start with that frame, which is then never overwritten.
+long ReservedFrameOffset(std::FILE* file, const std::vector<std::uint8_t>& placeholder)
+{
+    std::array<std::uint8_t, kId3v2HeaderBytes> head{};
+    long offset = 0;
+    if (std::fread(head.data(), 1, head.size(), file) == head.size() && std::memcmp(head.data(), "ID3", 3) == 0) {
+        std::uint32_t tagBytes = 0;
+        for (std::size_t i = 6; i < kId3v2HeaderBytes; ++i) {
+            tagBytes = tagBytes << kSyncsafeBits | (head[i] & 0x7Fu);
+        }
+        offset =
+            static_cast<long>(kId3v2HeaderBytes + tagBytes + ((head[5] & kId3v2FooterFlag) ? kId3v2FooterBytes : 0));
+    }
+    std::vector<std::uint8_t> found(placeholder.size());
+    if (std::fseek(file, offset, SEEK_SET) != 0 || std::fread(found.data(), 1, found.size(), file) != found.size()) {
+        return -1;
+    }
+    // The same header and a tag at its place: the frame may already hold counts from an
+    // earlier fill-in, which are simply replaced.
+    const bool sameHeader = std::equal(found.begin(), found.begin() + InfoTagFrame::kHeaderBytes, placeholder.begin());
+    return sameHeader && InfoTagFrame::IsTagFrame(found.data(), found.size()) ? offset : -1;
 }
 
 // The library is used inside programs that keep the console quiet.
@@ -165,8 +202,8 @@ bool CLameStream::Configure(const std::uint8_t* record, BeError& error)
     if (quality != 0) {
         lame_set_quality(flags, quality);
     }
-    // The file must be exactly the frames the stream calls hand out: no header frame left
-    // empty for a later fill-in, and no tags.
+    // LAME's own tag frame is left out: it cannot be had at low bit rates, where its frame is too
+    // small. This stream reserves its own (see below), and writes no ID3 tags.
     lame_set_bWriteVbrTag(flags, 0);
     lame_set_write_id3tag_automatic(flags, 0);
 
@@ -177,6 +214,24 @@ bool CLameStream::Configure(const std::uint8_t* record, BeError& error)
     const auto framesPerChunk = static_cast<std::uint32_t>(lame_get_framesize(flags));
     m_samplesPerChunk = framesPerChunk * static_cast<std::uint32_t>(m_channels);
     m_outputBufferSize = static_cast<std::uint32_t>(WorstCaseOutputBytes(framesPerChunk));
+    m_inputRate = static_cast<int>(inputRate);
+    m_outputRate = outputRate;
+
+    if (ReadU32(record, kBeWriteVbrHeaderOffset) != 0) {
+        m_tagFacts.sampleRate = outputRate;
+        m_tagFacts.channelMode = static_cast<int>(mode);
+        m_tagFacts.streamKbps = bitrate;
+        m_tagFacts.copyright = lame_get_copyright(flags) != 0;
+        m_tagFacts.original = lame_get_original(flags) != 0;
+        m_tagFacts.encoderDelay = lame_get_encoder_delay(flags);
+        m_tagFacts.lowpassHz = lame_get_lowpassfreq(flags);
+        m_tagFacts.encoder = std::string("LAME") + get_lame_short_version();
+        m_tagFacts.placeholder = true;
+        m_placeholder = InfoTagFrame::Build(m_tagFacts);
+        m_placeholderPending = !m_placeholder.empty();
+        // Room for the reserved frame in front of the first chunk's output.
+        m_outputBufferSize += static_cast<std::uint32_t>(m_placeholder.size());
+    }
     error = kBeOk;
     return true;
 }
@@ -195,6 +250,9 @@ bool CLameStream::EncodeFrames(const std::int16_t* samples, std::uint32_t frames
         if (written < 0) {
             return false;
         }
+        m_inputFrames += piece;
+        m_musicCrc = InfoTagFrame::Crc16(m_musicCrc, output, static_cast<std::size_t>(written));
+        m_audioBytes += static_cast<std::uint64_t>(written);
         output += written;
         capacity -= static_cast<std::uint64_t>(written);
         pcm += static_cast<std::size_t>(piece) * static_cast<std::size_t>(m_channels);
@@ -221,6 +279,7 @@ BeError CLameStream::Encode(std::uint32_t sampleCount, const std::int16_t* sampl
     std::uint64_t capacity =
         std::uint64_t(m_outputBufferSize) * (sampleCount / std::max<std::uint32_t>(m_samplesPerChunk, 1) + 1);
     std::uint8_t* cursor = output;
+    EmitReservedFrame(cursor, capacity);
     bool ok = true;
     if (m_channels == 2 && m_hasPendingSample) {
         const std::array<std::int16_t, 2> frame = {m_pendingSample, samples[0]};
@@ -253,6 +312,7 @@ BeError CLameStream::Flush(std::uint8_t* output, std::uint32_t& produced)
     }
     std::uint64_t capacity = m_outputBufferSize;
     std::uint8_t* cursor = output;
+    EmitReservedFrame(cursor, capacity);
     if (m_hasPendingSample) {
         // The half frame left over gets a silent right channel rather than being lost.
         const std::array<std::int16_t, 2> frame = {m_pendingSample, 0};
@@ -267,6 +327,64 @@ BeError CLameStream::Flush(std::uint8_t* output, std::uint32_t& produced)
         produced = static_cast<std::uint32_t>(cursor - output);
         return kBeEncodeFailed;
     }
+    m_musicCrc = InfoTagFrame::Crc16(m_musicCrc, cursor, static_cast<std::size_t>(written));
+    m_audioBytes += static_cast<std::uint64_t>(written);
     produced = static_cast<std::uint32_t>(cursor - output) + static_cast<std::uint32_t>(written);
     return kBeOk;
+}
+
+void CLameStream::EmitReservedFrame(std::uint8_t*& output, std::uint64_t& capacity)
+{
+    if (!m_placeholderPending || capacity < m_placeholder.size()) {
+        return;
+    }
+    std::copy(m_placeholder.begin(), m_placeholder.end(), output);
+    output += m_placeholder.size();
+    capacity -= m_placeholder.size();
+    m_placeholderPending = false;
+}
+
+InfoTagFacts CLameStream::FinalTagFacts() const
+{
+    InfoTagFacts facts = m_tagFacts;
+    facts.placeholder = false;
+    facts.frameCount = static_cast<std::uint32_t>(lame_get_frameNum(m_lame.get()));
+    facts.audioBytes = m_audioBytes;
+    facts.musicCrc = m_musicCrc;
+    // Samples per channel as they reach the frames, after any resampling.
+    const std::uint64_t outputFrames =
+        (m_inputFrames * static_cast<std::uint64_t>(m_outputRate) + static_cast<std::uint64_t>(m_inputRate) / 2) /
+        static_cast<std::uint64_t>(m_inputRate);
+    const std::uint64_t framed =
+        std::uint64_t(facts.frameCount) * static_cast<std::uint64_t>(InfoTagFrame::SamplesPerFrame(m_outputRate));
+    const std::uint64_t used = outputFrames + static_cast<std::uint64_t>(facts.encoderDelay);
+    facts.padding =
+        framed > used ? static_cast<int>(std::min<std::uint64_t>(framed - used, InfoTagFrame::kMaxDelayOrPadding)) : 0;
+    return facts;
+}
+
+BeError CLameStream::WriteInfoTag(const char* mp3Path)
+{
+    std::lock_guard lock(m_mutex);
+    if (mp3Path == nullptr) {
+        return kBeInvalidParameters;
+    }
+    // Without a reserved frame, or before the last frames are out, there is nothing true to write.
+    if (m_placeholder.empty() || m_placeholderPending || !m_flushed) {
+        return kBeEncodeFailed;
+    }
+    const std::vector<std::uint8_t> frame = InfoTagFrame::Build(FinalTagFacts());
+    if (frame.size() != m_placeholder.size()) {
+        return kBeEncodeFailed;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(mp3Path, "r+b"));
+    if (!file) {
+        return kBeFileError;
+    }
+    const long offset = ReservedFrameOffset(file.get(), m_placeholder);
+    if (offset < 0 || std::fseek(file.get(), offset, SEEK_SET) != 0 ||
+        std::fwrite(frame.data(), 1, frame.size(), file.get()) != frame.size()) {
+        return kBeFileError;
+    }
+    return std::fclose(file.release()) == 0 ? kBeOk : kBeFileError;
 }
