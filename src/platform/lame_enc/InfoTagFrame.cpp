@@ -78,6 +78,32 @@ constexpr std::array<std::uint8_t, 3> kVersionBits = {3, 2, 0};
 constexpr std::uint8_t kLayer3Bits = 1;
 constexpr std::uint8_t kNoCrcBit = 1;
 
+// Fields of the four-byte frame header.
+constexpr int kTwoBitMask = 3;
+constexpr int kVersionShift = 3;
+constexpr int kLayerShift = 1;
+constexpr int kBitrateIndexShift = 4;
+constexpr int kRateIndexShift = 2;
+constexpr int kChannelModeShift = 6;
+constexpr std::uint8_t kPaddingBit = 0x02;
+constexpr std::uint8_t kCopyrightBit = 0x08;
+constexpr std::uint8_t kOriginalBit = 0x04;
+constexpr int kSampleRate441 = 44100;
+constexpr int kSampleRate48 = 48000;
+
+int VersionBitsOf(const std::uint8_t* header)
+{
+    return (header[1] >> kVersionShift) & kTwoBitMask;
+}
+int RateIndexOf(const std::uint8_t* header)
+{
+    return (header[2] >> kRateIndexShift) & kTwoBitMask;
+}
+int ChannelModeOf(const std::uint8_t* header)
+{
+    return header[3] >> kChannelModeShift;
+}
+
 constexpr std::uint16_t kCrcReflectedPolynomial = 0xA001;
 
 MpegVersion VersionOf(int sampleRate, int* rateIndex = nullptr)
@@ -215,10 +241,11 @@ std::vector<std::uint8_t> InfoTagFrame::Build(const InfoTagFacts& facts)
 
     std::vector<std::uint8_t> frame(frameBytes, 0);
     frame[0] = kSyncByte;
-    frame[1] = static_cast<std::uint8_t>(kSyncHighBits | kVersionBits[version] << 3 | kLayer3Bits << 1 | kNoCrcBit);
-    frame[2] = static_cast<std::uint8_t>(bitrateIndex << 4 | rateIndex << 2);
-    frame[3] = static_cast<std::uint8_t>(facts.channelMode << 6 | (facts.copyright ? 1 << 3 : 0) |
-                                         (facts.original ? 1 << 2 : 0));
+    frame[1] = static_cast<std::uint8_t>(kSyncHighBits | kVersionBits[version] << kVersionShift |
+                                         kLayer3Bits << kLayerShift | kNoCrcBit);
+    frame[2] = static_cast<std::uint8_t>(bitrateIndex << kBitrateIndexShift | rateIndex << kRateIndexShift);
+    frame[3] = static_cast<std::uint8_t>(facts.channelMode << kChannelModeShift |
+                                         (facts.copyright ? kCopyrightBit : 0) | (facts.original ? kOriginalBit : 0));
 
     std::uint8_t* at = frame.data() + TagOffset(facts.sampleRate, facts.channelMode);
     std::memcpy(at, facts.variable ? "Xing" : "Info", kMagicBytes);
@@ -247,7 +274,9 @@ std::vector<std::uint8_t> InfoTagFrame::Build(const InfoTagFacts& facts)
     *at++ = static_cast<std::uint8_t>(delayAndPadding >> 16);
     *at++ = static_cast<std::uint8_t>(delayAndPadding >> 8);
     *at++ = static_cast<std::uint8_t>(delayAndPadding);
-    const int sourceRate = facts.sampleRate == 44100 ? kSourceRate441 : facts.sampleRate == 48000 ? kSourceRate48 : 0;
+    const int sourceRate = facts.sampleRate == kSampleRate441  ? kSourceRate441
+                           : facts.sampleRate == kSampleRate48 ? kSourceRate48
+                                                               : 0;
     *at++ =
         static_cast<std::uint8_t>(sourceRate << kSourceRateShift |
                                   kLameStereoModes[static_cast<std::size_t>(facts.channelMode)] << kStereoModeShift);
@@ -274,14 +303,14 @@ bool InfoTagFrame::Parse(const std::uint8_t* data, std::size_t size, InfoTagFact
     if (!IsTagFrame(data, size)) {
         return false;
     }
-    const int rateIndex = (data[2] >> 2) & 3;
+    const int rateIndex = RateIndexOf(data);
     const auto version = static_cast<MpegVersion>(
-        std::find(kVersionBits.begin(), kVersionBits.end(), (data[1] >> 3) & 3) - kVersionBits.begin());
+        std::find(kVersionBits.begin(), kVersionBits.end(), VersionBitsOf(data)) - kVersionBits.begin());
     InfoTagFacts read;
     read.sampleRate = kSampleRates[version][static_cast<std::size_t>(rateIndex)];
-    read.channelMode = data[3] >> 6;
-    read.copyright = (data[3] & (1 << 3)) != 0;
-    read.original = (data[3] & (1 << 2)) != 0;
+    read.channelMode = ChannelModeOf(data);
+    read.copyright = (data[3] & kCopyrightBit) != 0;
+    read.original = (data[3] & kOriginalBit) != 0;
     const std::size_t bytes = Layer3FrameBytes(data);
 
     const std::uint8_t* at = data + TagOffset(read.sampleRate, read.channelMode);
@@ -331,19 +360,19 @@ bool InfoTagFrame::Parse(const std::uint8_t* data, std::size_t size, InfoTagFact
 std::size_t InfoTagFrame::Layer3FrameBytes(const std::uint8_t* header)
 {
     if (header[0] != kSyncByte || (header[1] & kSyncHighBits) != kSyncHighBits ||
-        ((header[1] >> 1) & 3) != kLayer3Bits) {
+        ((header[1] >> kLayerShift) & kTwoBitMask) != kLayer3Bits) {
         return 0;
     }
-    const auto versionAt = std::find(kVersionBits.begin(), kVersionBits.end(), (header[1] >> 3) & 3);
-    const int bitrateIndex = header[2] >> 4;
-    const int rateIndex = (header[2] >> 2) & 3;
+    const auto versionAt = std::find(kVersionBits.begin(), kVersionBits.end(), VersionBitsOf(header));
+    const int bitrateIndex = header[2] >> kBitrateIndexShift;
+    const int rateIndex = RateIndexOf(header);
     if (versionAt == kVersionBits.end() || bitrateIndex == 0 || bitrateIndex >= kBitrateIndexCount ||
         rateIndex >= kRatesPerVersion) {
         return 0;
     }
     const auto version = static_cast<MpegVersion>(versionAt - kVersionBits.begin());
     const int sampleRate = kSampleRates[version][static_cast<std::size_t>(rateIndex)];
-    const bool padded = (header[2] & 2) != 0;
+    const bool padded = (header[2] & kPaddingBit) != 0;
     return FrameBytesAt(version, BitratesOf(version)[static_cast<std::size_t>(bitrateIndex)], sampleRate) +
            (padded ? 1 : 0);
 }
@@ -358,9 +387,9 @@ bool InfoTagFrame::IsTagFrame(const std::uint8_t* data, std::size_t size)
         return false;
     }
     const auto version = static_cast<MpegVersion>(
-        std::find(kVersionBits.begin(), kVersionBits.end(), (data[1] >> 3) & 3) - kVersionBits.begin());
-    const int sampleRate = kSampleRates[version][static_cast<std::size_t>((data[2] >> 2) & 3)];
-    const std::size_t offset = TagOffset(sampleRate, data[3] >> 6);
+        std::find(kVersionBits.begin(), kVersionBits.end(), VersionBitsOf(data)) - kVersionBits.begin());
+    const int sampleRate = kSampleRates[version][static_cast<std::size_t>(RateIndexOf(data))];
+    const std::size_t offset = TagOffset(sampleRate, ChannelModeOf(data));
     if (frameBytes > size || offset + kMagicBytes > frameBytes) {
         return false;
     }

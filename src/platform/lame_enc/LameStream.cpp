@@ -74,8 +74,12 @@ struct FileCloser
 
 constexpr std::size_t kId3v2HeaderBytes = 10;
 constexpr std::size_t kId3v2FooterBytes = 10;
+constexpr std::size_t kId3v2MagicBytes = 3;
+constexpr std::size_t kId3v2FlagsOffset = 5;
+constexpr std::size_t kId3v2SizeOffset = 6;
 constexpr std::uint8_t kId3v2FooterFlag = 0x10;
 constexpr int kSyncsafeBits = 7;
+constexpr std::uint32_t kSyncsafeMask = 0x7F;
 
 // Where the frame this stream reserved sits: at the start, or behind an ID3v2 tag put in front
 // since. -1 when the file does not start with that frame, which is then never overwritten.
@@ -83,13 +87,14 @@ long ReservedFrameOffset(std::FILE* file, const std::vector<std::uint8_t>& place
 {
     std::array<std::uint8_t, kId3v2HeaderBytes> head{};
     long offset = 0;
-    if (std::fread(head.data(), 1, head.size(), file) == head.size() && std::memcmp(head.data(), "ID3", 3) == 0) {
+    if (std::fread(head.data(), 1, head.size(), file) == head.size() &&
+        std::memcmp(head.data(), "ID3", kId3v2MagicBytes) == 0) {
         std::uint32_t tagBytes = 0;
-        for (std::size_t i = 6; i < kId3v2HeaderBytes; ++i) {
-            tagBytes = tagBytes << kSyncsafeBits | (head[i] & 0x7Fu);
+        for (std::size_t i = kId3v2SizeOffset; i < kId3v2HeaderBytes; ++i) {
+            tagBytes = tagBytes << kSyncsafeBits | (head[i] & kSyncsafeMask);
         }
-        offset =
-            static_cast<long>(kId3v2HeaderBytes + tagBytes + ((head[5] & kId3v2FooterFlag) ? kId3v2FooterBytes : 0));
+        const bool footer = (head[kId3v2FlagsOffset] & kId3v2FooterFlag) != 0;
+        offset = static_cast<long>(kId3v2HeaderBytes + tagBytes + (footer ? kId3v2FooterBytes : 0));
     }
     std::vector<std::uint8_t> found(placeholder.size());
     if (std::fseek(file, offset, SEEK_SET) != 0 || std::fread(found.data(), 1, found.size(), file) != found.size()) {
