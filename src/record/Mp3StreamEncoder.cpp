@@ -248,7 +248,20 @@ bool CMp3StreamEncoder::Open(int chunkOverride)
     }
     m_stream = stream;
     m_chunkBytes = static_cast<int>(chunkBytes);
+    ReserveInfoTagFrame();
     return true;
+}
+
+void CMp3StreamEncoder::ReserveInfoTagFrame()
+{
+    // The tag frame takes its place as the file opens: a recording killed at any moment after
+    // this still starts with a valid frame, and orphan recovery finds it there to fill in.
+    std::uint32_t produced = 0;
+    if (Shared().encodeChunk.load()(m_stream, 0, nullptr, m_outputBuffer.data(), &produced) == kBeOk && produced > 0 &&
+        produced <= m_outputBuffer.size()) {
+        std::fwrite(m_outputBuffer.data(), 1, produced, m_file.get());
+        std::fflush(m_file.get());
+    }
 }
 
 void CMp3StreamEncoder::CloseStream()

@@ -84,6 +84,8 @@ private:
     // Has the library fill the tag frame it reserved with the stream's true counts; this also
     // releases the stream. Only once the file is closed.
     void FillInfoTagAndRelease();
+    // Has the library hand out the tag frame it reserves and writes it first into the file.
+    void ReserveInfoTagFrame();
     // Flushes and closes the output file; false when bytes could not be written.
     bool CloseFile();
     void Fail(Error error);

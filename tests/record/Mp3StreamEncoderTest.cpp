@@ -4,6 +4,7 @@
 #include "Mp3Check.h"
 #include "app/RecordSettings.h"
 #include "platform/lame_enc/BladeEncApi.h"
+#include "platform/lame_enc/InfoTagFrame.h"
 #include "record/BufferHandshake.h"
 #include "record/MixerState.h"
 #include "support/TestSupport.h"
@@ -261,6 +262,14 @@ TEST_F(Mp3StreamEncoderTest, EveryRecordFormatEncodesToAPlayableFile)
             encoder.SetOutputPath(OutputPath(QStringLiteral("format%1-%2.mp3").arg(rate).arg(channels)));
             encoder.SetBitrate(32);
             ASSERT_TRUE(encoder.Open(0));
+            // From its opening on, the file holds the reserved tag frame and nothing else.
+            const QByteArray opened = TestSupport::ReadAll(encoder.OutputPath());
+            InfoTagFacts reserved;
+            std::size_t reservedBytes = 0;
+            ASSERT_TRUE(InfoTagFrame::Parse(reinterpret_cast<const std::uint8_t*>(opened.constData()),
+                                            std::size_t(opened.size()), reserved, &reservedBytes));
+            EXPECT_TRUE(reserved.placeholder);
+            EXPECT_EQ(std::size_t(opened.size()), reservedBytes);
             // One MPEG frame of input: 1152 samples per channel at 44100 Hz, 576 below 32 kHz.
             const int frameSamples = rate == 44100 ? 1152 : 576;
             EXPECT_EQ(encoder.ChunkBytes(), frameSamples * channels * 2);

@@ -103,7 +103,8 @@ BeError beCloseStream(BeStreamHandle stream);
 void beVersion(BeVersionInfo* version);
 
 /* A stream whose record asks for a VBR header (write VBR header = 1) puts a placeholder
- * LAME/Info tag frame in front of its first output; beWriteInfoTag, called after
+ * LAME/Info tag frame in front of its first output (a beEncodeChunk of no samples hands out just
+ * that frame, so a writer can reserve it as it opens its file); beWriteInfoTag, called after
  * beDeinitStream once the file holds everything the stream produced, fills that frame at the
  * start of mp3Path with the true frame count, encoder delay and padding, and releases the stream
  * whatever the outcome. beWriteVBRHeader has no stream to take counts from: it only checks that

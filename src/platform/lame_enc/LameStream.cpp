@@ -275,6 +275,13 @@ BeError CLameStream::Encode(std::uint32_t sampleCount, const std::int16_t* sampl
         return kBeEncodeFailed;
     }
     if (sampleCount == 0) {
+        // No samples: the reserved tag frame goes out at once, so a file holds it from its start.
+        if (output != nullptr) {
+            std::uint64_t capacity = m_outputBufferSize;
+            std::uint8_t* cursor = output;
+            EmitReservedFrame(cursor, capacity);
+            produced = static_cast<std::uint32_t>(cursor - output);
+        }
         return kBeOk;
     }
     if (samples == nullptr || output == nullptr) {
