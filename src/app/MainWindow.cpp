@@ -70,7 +70,7 @@ constexpr int kButtonRowGap = 9;
 constexpr int kButtonSpacing = 5;
 constexpr int kMainButtonWidth = 124;
 constexpr int kMainButtonHeight = 44;
-constexpr int kTagPanelFrameHeight = 130;
+constexpr int kTagPanelFrameHeight = 156;
 // The tag panel toggle grows or shrinks the window by the frame's height and this much.
 constexpr int kTagPanelExtraHeight = 20;
 

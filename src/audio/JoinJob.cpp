@@ -7,6 +7,7 @@
 #include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
 #include "platform/ReplacementFile.h"
+#include "tags/Mp3TagFile.h"
 
 namespace
 {
@@ -76,6 +77,14 @@ bool CJoinJob::Run()
     // A cancelled join leaves nothing under the output's name: a shorter file there would pass
     // for the whole join.
     bool written = !m_cancelRequested && FinishOutput();
+    // The joined file is named and tagged after its first file.
+    if (written && !m_files.isEmpty()) {
+        const std::optional<CMp3TagFile::Reading> first = CMp3TagFile::Read(m_files.first());
+        if (first && !first->FoundTags().isEmpty() && !CMp3TagFile::WriteInto(output.TemporaryPath(), first->fields)) {
+            m_messages << QStringLiteral("%1: its tags cannot be written").arg(m_outputPath);
+            written = false;
+        }
+    }
     if (written && !output.Commit()) {
         m_messages << QStringLiteral("%1: cannot be written").arg(m_outputPath);
         written = false;

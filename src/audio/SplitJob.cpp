@@ -8,6 +8,7 @@
 #include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
 #include "platform/FileLock.h"
+#include "tags/Mp3TagFile.h"
 
 #include <QFileInfo>
 
@@ -93,6 +94,11 @@ bool CSplitJob::ProcessFile(const QString& path)
     }
     CSplitSink sink(BasePath(path), m_splitCount, CMediaLength::Mp3Samples(input.Data(), input.Size()));
     sink.SetReplaceExisting(m_replaceExisting);
+    const QByteArray sourceBytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(input.Data()), static_cast<qsizetype>(input.Size()));
+    if (const CMp3TagFile::Reading tags = CMp3TagFile::ReadBytes(sourceBytes); !tags.FoundTags().isEmpty()) {
+        sink.SetPartTags(tags.fields);
+    }
     DecodeMp3BufferAndFinishEncoder(input.Data(), input.Size(), sink);
     // A cancel drops the part being written: only complete parts carry the part names.
     const bool complete = !m_cancelRequested && sink.CompleteLastPart();

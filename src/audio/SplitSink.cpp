@@ -3,6 +3,7 @@
 #include "app/OutputTarget.h"
 #include "audio/TranscodeContext.h"
 #include "platform/ReplacementFile.h"
+#include "tags/Mp3TagFile.h"
 
 namespace
 {
@@ -46,6 +47,15 @@ bool CSplitSink::CommitCurrentPart()
 {
     if (!m_part) {
         return false;
+    }
+    if (m_tagParts) {
+        TagFields tags = m_partTags;
+        tags.track = m_partIndex;
+        if (!CMp3TagFile::WriteInto(m_part->TemporaryPath(), tags)) {
+            m_errorText = QStringLiteral("%1: its tags cannot be written").arg(m_part->TargetPath());
+            m_part.reset();
+            return false;
+        }
     }
     if (!m_part->Commit()) {
         m_errorText = QStringLiteral("%1: cannot be written").arg(m_part->TargetPath());

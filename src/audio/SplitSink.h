@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/Mp3ToEncoderSink.h"
+#include "tags/TagFields.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,12 @@ public:
 
     // Whether the user agreed that parts may replace existing files of their names.
     void SetReplaceExisting(bool agreed) { m_replaceExisting = agreed; }
+    // The source's tags, which every part gets with its part number as the track.
+    void SetPartTags(const TagFields& tags)
+    {
+        m_partTags = tags;
+        m_tagParts = true;
+    }
 
     // After the run (which finishes the encoder): gives the last part its name. False when
     // that part could not be completed.
@@ -55,6 +62,8 @@ private:
     std::uint64_t m_samplesWritten = 0; // per channel, all parts so far
     int m_chunkBytes = 0;
     bool m_replaceExisting = false;
+    TagFields m_partTags;
+    bool m_tagParts = false;
     bool m_firstFrameDelivered = false;
     std::unique_ptr<CReplacementFile> m_part;
     QStringList m_writtenParts;

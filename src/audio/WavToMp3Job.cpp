@@ -5,6 +5,7 @@
 #include "audio/TranscodeContextScope.h"
 #include "codec/WaveFile.h"
 #include "platform/ReplacementFile.h"
+#include "tags/Mp3TagFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -172,6 +173,11 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
     if (failed || !encoder.Finish()) {
         ReportFailure(QStringLiteral("%1: %2").arg(m_outputPath, CMp3StreamEncoder::ErrorText(encoder.LastError())),
                       true);
+        return false;
+    }
+    // What the WAV says of itself in its INFO list goes into the MP3's tags.
+    if (!wave.Info().IsEmpty() && !CMp3TagFile::WriteInto(target.TemporaryPath(), CMp3TagFile::FieldsOf(wave.Info()))) {
+        ReportFailure(QStringLiteral("%1: its tags cannot be written").arg(m_outputPath), true);
         return false;
     }
     if (!target.Commit()) {

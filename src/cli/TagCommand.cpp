@@ -4,36 +4,45 @@
 #include "cli/InfoCommand.h"
 #include "platform/FileLock.h"
 #include "tags/GenreTable.h"
-#include "tags/Id3v1Tag.h"
+#include "tags/Mp3TagFile.h"
 
 #include <cstdio>
 
 namespace
 {
+// The widths of the ID3v1 tag's fields; the ID3v2 tag keeps the whole text.
 constexpr int kTextFieldBytes = 30;
 constexpr int kYearBytes = 4;
 constexpr int kLongCommentBytes = 30;
 constexpr int kTrackCommentBytes = 28;
-constexpr int kMaxTrack = 255;
+constexpr int kHighestId3v1Track = 255;
+constexpr int kMaxTrack = 99999;
 constexpr int kMaxGenreByte = 255;
 
-void WarnIfCut(const char* field, const QByteArray& bytes, int width)
+void WarnIfCut(const char* field, const QString& text, int width)
 {
-    if (bytes.size() > width) {
-        std::fprintf(stderr, "sorvane-cli: %s is cut to its first %d bytes\n", field, width);
+    if (text.toUtf8().size() > width) {
+        std::fprintf(stderr, "sorvane-cli: %s is cut to its first %d bytes in the ID3v1 tag\n", field, width);
     }
 }
 
-// A genre number 0..255, or a name from the genre table.
-std::optional<int> ParseGenre(const QString& text)
+// A genre number 0..255, or a name from the genre table; the name the tags are given.
+std::optional<QString> ParseGenre(const QString& text)
 {
     bool isNumber = false;
     const int number = text.toInt(&isNumber);
     if (isNumber) {
-        return number >= 0 && number <= kMaxGenreByte ? std::optional<int>(number) : std::nullopt;
+        if (number < 0 || number > kMaxGenreByte) {
+            return std::nullopt;
+        }
+        if (number == GenreTable::kNoGenre) {
+            return QString();
+        }
+        const char* name = GenreTable::NameOf(number);
+        return name ? QString::fromLatin1(name) : QString::number(number);
     }
     const int byName = GenreTable::NumberOf(text);
-    return byName >= 0 ? std::optional<int>(byName) : std::nullopt;
+    return byName >= 0 ? std::optional<QString>(QString::fromLatin1(GenreTable::NameOf(byName))) : std::nullopt;
 }
 } // namespace
 
@@ -75,56 +84,52 @@ int CTagCommand::Run(const QStringList& arguments)
     if (lock.Acquire(path, CFileLock::Mode::Exclusive) == CFileLock::Result::Busy) {
         return Fail(CFileLock::BusyText(path));
     }
-    CId3v1Tag tag;
-    if (!tag.LoadTag(path, false)) {
+    const std::optional<CMp3TagFile::Reading> reading = CMp3TagFile::Read(path);
+    if (!reading) {
         return Fail(QStringLiteral("%1: cannot be read").arg(path));
     }
+    QString problem;
     if (remove) {
-        if (!tag.WriteTag(path, true)) {
-            return Fail(QStringLiteral("%1: the tag could not be removed").arg(path));
+        if (!CMp3TagFile::Remove(path, &problem)) {
+            return Fail(problem);
         }
         return kExitSuccess;
     }
 
+    TagFields fields = reading->fields;
     if (const auto value = args.Value(QStringLiteral("track"))) {
         bool ok = false;
         const int track = value->toInt(&ok);
         if (!ok || track < 0 || track > kMaxTrack) {
             return UsageError(QStringLiteral("--track takes a number from 0 to %1").arg(kMaxTrack));
         }
-        tag.SetTrack(track);
+        if (track > kHighestId3v1Track) {
+            std::fprintf(stderr, "sorvane-cli: the track is stored as %d in the ID3v1 tag\n", kHighestId3v1Track);
+        }
+        fields.track = track;
     }
     if (const auto value = args.Value(QStringLiteral("genre"))) {
-        const std::optional<int> genre = ParseGenre(*value);
+        const std::optional<QString> genre = ParseGenre(*value);
         if (!genre) {
             return UsageError(
                 QStringLiteral("--genre takes a number from 0 to 255 or a genre name, not '%1'").arg(*value));
         }
-        tag.SetGenre(*genre);
+        fields.genre = *genre;
     }
-    if (const auto value = args.Value(QStringLiteral("title"))) {
-        tag.SetTitle(value->toUtf8());
-        WarnIfCut("the title", tag.GetTitle(), kTextFieldBytes);
-    }
-    if (const auto value = args.Value(QStringLiteral("artist"))) {
-        tag.SetArtist(value->toUtf8());
-        WarnIfCut("the artist", tag.GetArtist(), kTextFieldBytes);
-    }
-    if (const auto value = args.Value(QStringLiteral("album"))) {
-        tag.SetAlbum(value->toUtf8());
-        WarnIfCut("the album", tag.GetAlbum(), kTextFieldBytes);
-    }
-    if (const auto value = args.Value(QStringLiteral("year"))) {
-        tag.SetYear(value->toUtf8());
-        WarnIfCut("the year", tag.GetYear(), kYearBytes);
-    }
-    if (const auto value = args.Value(QStringLiteral("comment"))) {
-        tag.SetComment(value->toUtf8());
-    }
-    WarnIfCut("the comment", tag.GetComment(), tag.Track() != 0 ? kTrackCommentBytes : kLongCommentBytes);
+    const auto take = [&args](const char* option, QString& field, const char* name, int width) {
+        if (const auto value = args.Value(QLatin1String(option))) {
+            field = *value;
+            WarnIfCut(name, field, width);
+        }
+    };
+    take("title", fields.title, "the title", kTextFieldBytes);
+    take("artist", fields.artist, "the artist", kTextFieldBytes);
+    take("album", fields.album, "the album", kTextFieldBytes);
+    take("year", fields.year, "the year", kYearBytes);
+    take("comment", fields.comment, "the comment", fields.track != 0 ? kTrackCommentBytes : kLongCommentBytes);
 
-    if (!tag.WriteTag(path, false)) {
-        return Fail(QStringLiteral("%1: the tag could not be written").arg(path));
+    if (!CMp3TagFile::Write(path, fields, &problem)) {
+        return Fail(problem);
     }
     return kExitSuccess;
 }

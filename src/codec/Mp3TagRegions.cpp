@@ -15,6 +15,35 @@ constexpr std::size_t kId3v1Bytes = 128;
 constexpr char kId3v2Marker[] = "ID3";
 constexpr char kId3v1Marker[] = "TAG";
 constexpr std::size_t kMarkerBytes = 3;
+// An APE tag ends in a 32-byte footer: "APETAGEX", version, the size of the items and the
+// footer, the item count and flags, of which the highest says a header of 32 bytes leads.
+constexpr char kApeMarker[] = "APETAGEX";
+constexpr std::size_t kApeMarkerBytes = 8;
+constexpr std::size_t kApeFooterBytes = 32;
+constexpr std::size_t kApeSizeOffset = 12;
+constexpr std::size_t kApeFlagsOffset = 20;
+constexpr std::uint32_t kApeHasHeaderFlag = 0x80000000u;
+
+std::uint32_t Le32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// The size of the APE tag that ends at end (header included), or 0 when none ends there.
+std::size_t ApeBytes(const std::uint8_t* data, std::size_t end, std::size_t earliest)
+{
+    if (end < earliest + kApeFooterBytes) {
+        return 0;
+    }
+    const std::uint8_t* footer = data + end - kApeFooterBytes;
+    if (std::memcmp(footer, kApeMarker, kApeMarkerBytes) != 0) {
+        return 0;
+    }
+    const std::uint64_t size = Le32(footer + kApeSizeOffset) +
+                               ((Le32(footer + kApeFlagsOffset) & kApeHasHeaderFlag) != 0 ? kApeFooterBytes : 0);
+    return size >= kApeFooterBytes && size <= end - earliest ? static_cast<std::size_t>(size) : 0;
+}
 
 // The size of the ID3v2 tag at p (header and footer included), or 0 when none starts there.
 std::size_t Id3v2Bytes(const std::uint8_t* p, std::size_t available)
@@ -49,5 +78,6 @@ Mp3TagRegions Mp3TagRegions::Find(const std::uint8_t* data, std::size_t size)
         std::memcmp(data + size - kId3v1Bytes, kId3v1Marker, kMarkerBytes) == 0) {
         regions.trailingBytes = kId3v1Bytes;
     }
+    regions.trailingBytes += ApeBytes(data, size - regions.trailingBytes, regions.leadingBytes);
     return regions;
 }

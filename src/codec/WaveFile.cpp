@@ -29,6 +29,9 @@ constexpr char kWaveId[] = "WAVE";
 constexpr char kFormatId[] = "fmt ";
 constexpr char kFactId[] = "fact";
 constexpr char kDataId[] = "data";
+constexpr char kListId[] = "LIST";
+// An INFO list holds a few short texts; a larger list is not read whole.
+constexpr std::uint32_t kLargestInfoListBytes = 64 * 1024;
 constexpr const char* kResourceTypes[] = {"WAVE", "WAV"};
 
 std::uint16_t Le16(const std::uint8_t* bytes)
@@ -141,6 +144,7 @@ CWaveFile::Result CWaveFile::OpenResource(const QString& name)
 CWaveFile::Result CWaveFile::StartReading()
 {
     m_mode = kModeRead;
+    m_info = {};
     m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kIoBufferBytes);
     m_bufferStart = 0;
     m_bufferLength = 0;
@@ -212,7 +216,34 @@ bool CWaveFile::ReadHeader()
         }
     }
     m_format = std::move(format);
+    ReadInfoList();
     return true;
+}
+
+void CWaveFile::ReadInfoList()
+{
+    m_info = {};
+    // A file may carry several lists (INFO, adtl and others); INFO is the one with the texts.
+    std::int64_t offset = kRiffHeaderBytes;
+    while (offset + kChunkHeaderBytes <= m_fileSize) {
+        m_position = offset;
+        std::uint8_t header[kChunkHeaderBytes];
+        if (!ReadExactly(header, kChunkHeaderBytes)) {
+            return;
+        }
+        const std::uint32_t size = Le32(header + kIdBytes);
+        if (IdIs(header, kListId) && size <= kLargestInfoListBytes && offset + kChunkHeaderBytes + size <= m_fileSize) {
+            QByteArray body(static_cast<qsizetype>(size), Qt::Uninitialized);
+            if (!ReadExactly(body.data(), size)) {
+                return;
+            }
+            if (std::optional<WaveInfoList> info = WaveInfoList::Parse(body)) {
+                m_info = std::move(*info);
+                return;
+            }
+        }
+        offset += kChunkHeaderBytes + size + (size & 1);
+    }
 }
 
 bool CWaveFile::FindChunk(const char* id, ChunkLocation* location)

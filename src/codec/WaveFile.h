@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codec/WaveFormat.h"
+#include "codec/WaveInfoList.h"
 
 #include <QByteArray>
 #include <QString>
@@ -51,6 +52,8 @@ public:
     int Mode() const { return m_mode; }
     // The format record of the last file opened for reading (kept after Close); null for a writer.
     const WaveFormat* Format() const { return m_format.get(); }
+    // The LIST/INFO texts of the last file opened for reading; empty when it has none.
+    const WaveInfoList& Info() const { return m_info; }
     const char* LastStep() const { return m_lastStep; }
 
 private:
@@ -65,6 +68,7 @@ private:
     Result StartReading();
     bool ReadHeader();
     bool FindChunk(const char* id, ChunkLocation* location);
+    void ReadInfoList();
     std::int64_t ReadBytes(void* destination, std::int64_t byteCount);
     bool ReadExactly(void* destination, std::int64_t byteCount);
     bool PositionDevice();
@@ -79,6 +83,7 @@ private:
     void ReleaseDevice();
 
     std::unique_ptr<WaveFormat> m_format;
+    WaveInfoList m_info;
     QByteArray m_resourceCopy;
     std::unique_ptr<QIODevice> m_device;
     QSaveFile* m_saveFile = nullptr; // m_device when a writer replaces a regular file, else null

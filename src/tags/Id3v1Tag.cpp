@@ -125,6 +125,20 @@ bool CId3v1Tag::WriteTag(const QString& fileName, bool remove)
     return written;
 }
 
+void CId3v1Tag::WriteTagInto(QByteArray& fileBytes, bool remove) const
+{
+    fileBytes.truncate(TagPosition(fileBytes));
+    if (!remove) {
+        fileBytes.append(Encode());
+    }
+}
+
+qsizetype CId3v1Tag::TagPosition(const QByteArray& fileBytes)
+{
+    const qsizetype size = fileBytes.size();
+    return size >= kTagSize && StartsWithMarker(fileBytes.right(kTagSize)) ? size - kTagSize : size;
+}
+
 QByteArray CId3v1Tag::Encode() const
 {
     QByteArray tag(kTagSize, '\0');

@@ -42,6 +42,11 @@ public:
     void SetTrack(int track) { m_track = track; }
     void SetGenre(int genre) { m_genre = genre; }
 
+    // What WriteTag does to a file, done to a whole file's bytes held in memory.
+    void WriteTagInto(QByteArray& fileBytes, bool remove) const;
+    // Where a file of these bytes keeps its tag: 128 bytes before the end, or the end when none.
+    static qsizetype TagPosition(const QByteArray& fileBytes);
+
     // The 128 tag bytes these fields are written as.
     QByteArray Encode() const;
     // Fills the tag fields from 128 tag bytes; false (fields untouched) when they are no tag.

@@ -14,14 +14,15 @@
 #include "platform/audio/PlaybackVolume.h"
 #include "tags/ClipPlayer.h"
 #include "tags/GenreTable.h"
-#include "tags/Id3v1Tag.h"
+#include "tags/Mp3TagFile.h"
+#include "tags/TagText.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStringDecoder>
+#include <QRegularExpressionValidator>
 #include <algorithm>
 #include <climits>
 
@@ -29,16 +30,16 @@ namespace
 {
 constexpr int kMillisecondsPerSecond = 1000;
 constexpr int kSecondsPerMinute = 60;
-// Title, artist and album each take 30 bytes of the tag.
-constexpr int kTextFieldBytes = 30;
 constexpr int kNoGenreEntry = 0;
+// The track as players take it: a whole number, empty for none.
+constexpr const char* kTrackPattern = "\\d{0,5}";
 // The Data folder file ("ListenVolume.dat") that keeps the playback volume between runs: its
 // level as decimal text and a terminating zero byte, like the folder files beside it.
 constexpr const char* kListenVolumeKey = "ListenVolume";
 
 // Geometry (the panel's own; the main window moves it onto its placeholder frame).
 constexpr int kPanelWidth = 704;
-constexpr int kPanelHeight = 130;
+constexpr int kPanelHeight = 156;
 constexpr int kGroupGap = 8;
 constexpr int kGroupTop = 18;
 constexpr int kInset = 8;
@@ -46,6 +47,11 @@ constexpr int kLabelWidth = 48;
 constexpr int kRowHeight = 22;
 constexpr int kRowPitch = 26;
 constexpr int kMinimumGenreListWidth = 80;
+// Year and track share the rows of artist and album, at the right.
+constexpr int kShortCaptionWidth = 36;
+constexpr int kYearEditWidth = 52;
+constexpr int kTrackEditWidth = 52;
+constexpr int kInformationRows = 5;
 constexpr int kButtonGap = 4;
 constexpr int kTimeTextWidth = 140;
 constexpr int kTimeTextHeight = 28;
@@ -62,41 +68,6 @@ constexpr int kPlayUp = 149, kPlayDown = 148;
 constexpr int kStartUp = 151, kStartDown = 150;
 constexpr int kRemoveUp = 159, kRemoveDown = 158;
 constexpr int kSaveUp = 157, kSaveDown = 160;
-
-// Tags written by other programs are often in a Western code page rather than UTF-8; those
-// bytes are shown as Latin-1 instead of as replacement characters.
-QString DecodeTagText(const QByteArray& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
-}
-
-// UTF-8 bytes of the text cut to the field, never in the middle of a character.
-QByteArray EncodeTagText(const QString& text, int fieldBytes)
-{
-    QByteArray bytes = text.toUtf8();
-    if (bytes.size() <= fieldBytes) {
-        return bytes;
-    }
-    int end = fieldBytes;
-    constexpr unsigned char kContinuationMask = 0xC0;
-    constexpr unsigned char kContinuationMark = 0x80;
-    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & kContinuationMask) == kContinuationMark) {
-        --end;
-    }
-    bytes.truncate(end);
-    return bytes;
-}
-
-QByteArray WithoutLeadingSpace(const QByteArray& bytes)
-{
-    qsizetype start = 0;
-    while (start < bytes.size() && QChar::isSpace(static_cast<unsigned char>(bytes[start]))) {
-        ++start;
-    }
-    return bytes.mid(start);
-}
 
 QString FormatTime(std::int64_t positionMs, std::int64_t lengthMs)
 {
@@ -195,6 +166,11 @@ void CTagListenPanel::CreateControls()
     m_titleEdit = makeEdit(kTitleEditId, "Title");
     m_artistEdit = makeEdit(kArtistEditId, "Artist");
     m_albumEdit = makeEdit(kAlbumEditId, "Album");
+    m_yearEdit = makeEdit(kYearEditId, "Year");
+    m_trackEdit = makeEdit(kTrackEditId, "Track");
+    m_trackEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QLatin1String(kTrackPattern)), m_trackEdit));
+    m_commentEdit = makeEdit(kCommentEditId, "Comment");
     auto* genreCaption = new QLabel(QStringLiteral("Genre"), m_informationBox);
     genreCaption->setObjectName(QStringLiteral("Genre"));
     m_genreList = new QComboBox(m_informationBox);
@@ -240,22 +216,28 @@ void CTagListenPanel::LayOutControls()
 
     const int editLeft = kInset + kLabelWidth;
     const int editWidth = std::max(0, half - editLeft - kInset);
-    int y = kGroupTop;
-    for (QLineEdit* edit : {m_titleEdit, m_artistEdit, m_albumEdit}) {
-        edit->setGeometry(editLeft, y, editWidth, kRowHeight);
-        y += kRowPitch;
-    }
-    const auto captions = m_informationBox->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-    y = kGroupTop;
-    for (QLabel* caption : captions) {
-        caption->setGeometry(kInset, y, kLabelWidth, kRowHeight);
-        y += kRowPitch;
-    }
+    const auto rowTop = [](int row) { return kGroupTop + row * kRowPitch; };
+    const auto place = [this](const char* caption, QWidget* field, int top, int captionLeft, int captionWidth,
+                              int fieldWidth) {
+        if (auto* label = m_informationBox->findChild<QLabel*>(QLatin1String(caption))) {
+            label->setGeometry(captionLeft, top, captionWidth, kRowHeight);
+        }
+        field->setGeometry(captionLeft + captionWidth, top, std::max(0, fieldWidth), kRowHeight);
+    };
+    // Title; artist and year; album and track; comment; genre with the two buttons.
+    const int shortFieldsWidth = kShortCaptionWidth + std::max(kYearEditWidth, kTrackEditWidth) + kButtonGap;
+    const int shortLeft = half - kInset - shortFieldsWidth + kButtonGap;
+    place("Title", m_titleEdit, rowTop(0), kInset, kLabelWidth, editWidth);
+    place("Artist", m_artistEdit, rowTop(1), kInset, kLabelWidth, editWidth - shortFieldsWidth);
+    place("Year", m_yearEdit, rowTop(1), shortLeft, kShortCaptionWidth, kYearEditWidth);
+    place("Album", m_albumEdit, rowTop(2), kInset, kLabelWidth, editWidth - shortFieldsWidth);
+    place("Track", m_trackEdit, rowTop(2), shortLeft, kShortCaptionWidth, kTrackEditWidth);
+    place("Comment", m_commentEdit, rowTop(3), kInset, kLabelWidth, editWidth);
     // The genre list takes what the two buttons beside it leave.
-    const int genreTop = kGroupTop + 3 * kRowPitch;
+    const int genreTop = rowTop(kInformationRows - 1);
     const int buttonsWidth = m_removeButton->width() + kButtonGap + m_saveButton->width();
     const int genreWidth = std::max(kMinimumGenreListWidth, half - editLeft - kInset - buttonsWidth - kButtonGap);
-    m_genreList->setGeometry(editLeft, genreTop, genreWidth, kRowHeight);
+    place("Genre", m_genreList, genreTop, kInset, kLabelWidth, genreWidth);
     int x = editLeft + genreWidth + kButtonGap;
     for (CSkinButton* button : {m_removeButton, m_saveButton}) {
         button->move(x, genreTop + (kRowHeight - button->height()) / 2);
@@ -301,6 +283,9 @@ void CTagListenPanel::UpdateMembersFromControls()
     m_title = m_titleEdit->text();
     m_artist = m_artistEdit->text();
     m_album = m_albumEdit->text();
+    m_year = m_yearEdit->text();
+    m_track = m_trackEdit->text();
+    m_comment = m_commentEdit->text();
     m_genreSelection = m_genreList->currentIndex();
     // The speakers volume is written only when the user moves its slider, so a volume changed
     // in the desktop's own mixer is never put back behind the user's back.
@@ -311,6 +296,9 @@ void CTagListenPanel::UpdateControlsFromMembers()
     m_titleEdit->setText(m_title);
     m_artistEdit->setText(m_artist);
     m_albumEdit->setText(m_album);
+    m_yearEdit->setText(m_year);
+    m_trackEdit->setText(m_track);
+    m_commentEdit->setText(m_comment);
     m_genreList->setCurrentIndex(m_genreSelection);
     RefreshVolumeSlider();
 }
@@ -377,22 +365,28 @@ void CTagListenPanel::SetTagFile(const QString& name)
 void CTagListenPanel::LoadTag()
 {
     UpdateMembersFromControls();
-    CId3v1Tag tag;
-    if (tag.LoadTag(m_tagFile, false)) {
-        m_title = DecodeTagText(WithoutLeadingSpace(tag.GetTitle()));
-        m_artist = DecodeTagText(WithoutLeadingSpace(tag.GetArtist()));
-        m_album = DecodeTagText(WithoutLeadingSpace(tag.GetAlbum()));
-        m_comment = tag.GetComment();
-        m_year = tag.GetYear();
-        m_genreSelection = tag.Genre() < GenreTable::kGenreCount ? tag.Genre() + 1 : kNoGenreEntry;
+    if (const std::optional<CMp3TagFile::Reading> reading = CMp3TagFile::Read(m_tagFile)) {
+        const TagFields& fields = reading->fields;
+        m_title = TagText::WithoutLeadingSpace(fields.title);
+        m_artist = TagText::WithoutLeadingSpace(fields.artist);
+        m_album = TagText::WithoutLeadingSpace(fields.album);
+        m_comment = fields.comment;
+        m_year = fields.year;
+        m_track = fields.track != 0 ? QString::number(fields.track) : QString();
+        const int genre = GenreTable::NumberOf(fields.genre);
+        m_genreSelection = genre >= 0 && genre < GenreTable::kGenreCount ? genre + 1 : kNoGenreEntry;
+        m_loadedGenre = fields.genre;
     } else {
         m_title.clear();
         m_artist.clear();
         m_album.clear();
         m_comment.clear();
         m_year.clear();
+        m_track.clear();
         m_genreSelection = -1;
+        m_loadedGenre.clear();
     }
+    m_loadedGenreSelection = m_genreSelection;
     UpdateControlsFromMembers();
 }
 
@@ -402,19 +396,24 @@ void CTagListenPanel::SaveTag()
     if (m_tagFile.isEmpty()) {
         return;
     }
-    CId3v1Tag tag;
-    tag.SetTitle(EncodeTagText(m_title, kTextFieldBytes));
-    tag.SetArtist(EncodeTagText(m_artist, kTextFieldBytes));
-    tag.SetAlbum(EncodeTagText(m_album, kTextFieldBytes));
-    tag.SetComment(m_comment);
-    tag.SetYear(m_year);
-    tag.SetTrack(1);
-    tag.SetGenre(m_genreSelection >= 1 ? m_genreSelection - 1 : GenreTable::kNoGenre);
+    TagFields fields;
+    fields.title = m_title;
+    fields.artist = m_artist;
+    fields.album = m_album;
+    fields.comment = m_comment;
+    fields.year = m_year;
+    // The track the file had, or the one typed: never a track number of our own choosing.
+    fields.track = m_track.toInt();
+    if (m_genreSelection >= 1) {
+        fields.genre = QString::fromLatin1(GenreTable::NameOf(m_genreSelection - 1));
+    } else if (m_genreSelection == m_loadedGenreSelection) {
+        fields.genre = m_loadedGenre;
+    }
     // Another Sorvane task writing the file (a re-encode, say) would replace it and lose the tag.
     CFileLock lock;
     const bool busy = lock.Acquire(m_tagFile, CFileLock::Mode::Exclusive) == CFileLock::Result::Busy;
     // A file deleted since it was selected is not created anew as a bare tag.
-    const bool written = !busy && QFileInfo(m_tagFile).isFile() && tag.WriteTag(m_tagFile, false);
+    const bool written = !busy && CMp3TagFile::Write(m_tagFile, fields);
     lock.Release();
     if (!written) {
         DialogSeams::MessageRequest request;
@@ -431,7 +430,7 @@ void CTagListenPanel::RemoveTag()
         return;
     }
     DialogSeams::MessageRequest request;
-    request.text = QString::fromLatin1(kRemoveQuestion);
+    request.text = RemoveQuestionText();
     request.icon = QMessageBox::Warning;
     request.buttons = QMessageBox::Ok | QMessageBox::Cancel;
     if (DialogSeams::ShowMessage(this, request) != QMessageBox::Ok) {
@@ -443,8 +442,11 @@ void CTagListenPanel::RemoveTag()
         busy.text = CFileLock::BusyText(m_tagFile);
         busy.icon = QMessageBox::Warning;
         DialogSeams::ShowMessage(this, busy);
-    } else {
-        CId3v1Tag().WriteTag(m_tagFile, true);
+    } else if (!CMp3TagFile::Remove(m_tagFile)) {
+        DialogSeams::MessageRequest failed;
+        failed.text = QString::fromLatin1(kWriteErrorText);
+        failed.icon = QMessageBox::Warning;
+        DialogSeams::ShowMessage(this, failed);
     }
     lock.Release();
     LoadTag();

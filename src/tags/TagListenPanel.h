@@ -16,7 +16,8 @@ class QGroupBox;
 class QLineEdit;
 
 // The fold-out panel under the recordings list (dialog 132). Its "Information" half edits the
-// ID3v1 title, artist, album and genre of the file selected in the list; its "Listen" half plays
+// title, artist, album, year, track, comment and genre of the file selected in the list, shown
+// from its ID3v2 tag when it has one and saved into all its tags; its "Listen" half plays
 // a file through a CClipPlayer with Play, Pause, Stop, Start and End, a position slider, the
 // "00:00 / 00:00" time text and a vertical slider for the speakers volume, which is Sorvane's own
 // playback volume (never the system's), remembered between runs in the Data folder.
@@ -34,6 +35,9 @@ public:
     static constexpr int kArtistEditId = 1013;
     static constexpr int kAlbumEditId = 1016;
     static constexpr int kGenreListId = 2063;
+    static constexpr int kYearEditId = 1017;
+    static constexpr int kTrackEditId = 1018;
+    static constexpr int kCommentEditId = 1019;
     static constexpr int kRemoveButtonId = 1043;
     static constexpr int kSaveButtonId = 1044;
     static constexpr int kPlayButtonId = 1020;
@@ -48,6 +52,15 @@ public:
     static constexpr const char* kInitialTimeText = "00:00 / 00:00";
     static constexpr const char* kWriteErrorText = "*Error* while writing the ID3... oops :(";
     static constexpr const char* kRemoveQuestion = "Are you sure you want to permanently delete the ID3v1??";
+    // Said under the question: the ID3v2 tag holds more than the ID3v1 fields, and goes as well.
+    static constexpr const char* kRemoveAlsoText =
+        "The ID3v2 tag (with any cover art and lyrics) and an APE tag are deleted as well.";
+
+    // The question Remove asks: Sorvane's own, and under it what else goes.
+    static QString RemoveQuestionText()
+    {
+        return QStringLiteral("%1\n\n%2").arg(QLatin1String(kRemoveQuestion), QLatin1String(kRemoveAlsoText));
+    }
 
     // The file the recordings list selects now; empty when none.
     using SelectedFileProvider = std::function<QString()>;
@@ -116,9 +129,14 @@ private:
     QString m_title;
     QString m_artist;
     QString m_album;
-    QByteArray m_comment;
-    QByteArray m_year;
+    QString m_comment;
+    QString m_year;
+    QString m_track;
     int m_genreSelection = -1;
+    // The genre as the file has it, kept while the list stays on the entry it showed for it: a
+    // name the ID3v1 table lacks ("Podcast") shows as the empty entry and is not lost.
+    QString m_loadedGenre;
+    int m_loadedGenreSelection = -1;
     std::unique_ptr<CClipPlayer> m_player;
     int m_busy = 0;
     // The speakers volume range; the slider shows maximum - volume, so the top is loudest.
@@ -132,6 +150,9 @@ private:
     QLineEdit* m_titleEdit = nullptr;
     QLineEdit* m_artistEdit = nullptr;
     QLineEdit* m_albumEdit = nullptr;
+    QLineEdit* m_yearEdit = nullptr;
+    QLineEdit* m_trackEdit = nullptr;
+    QLineEdit* m_commentEdit = nullptr;
     QComboBox* m_genreList = nullptr;
     CSkinButton* m_removeButton = nullptr;
     CSkinButton* m_saveButton = nullptr;

@@ -306,4 +306,36 @@ long long TaggedSamplesPerChannel(const QString& path)
     return static_cast<long long>(tag.frameCount) * InfoTagFrame::SamplesPerFrame(tag.sampleRate) - tag.encoderDelay -
            tag.padding;
 }
+
+QByteArray Id3v2Tag(int version, const std::vector<std::pair<QByteArray, QByteArray>>& frames)
+{
+    QByteArray body;
+    for (const auto& [id, frameBody] : frames) {
+        const auto size = quint32(frameBody.size());
+        body += id + (version == 4 ? Syncsafe(size) : BigEndian(size)) + QByteArray(2, '\0') + frameBody;
+    }
+    return QByteArray("ID3") + char(version) + QByteArray(2, '\0') + Syncsafe(quint32(body.size())) + body;
+}
+
+QByteArray Id3v2Text(const QByteArray& text)
+{
+    return QByteArray(1, '\0') + text;
+}
+
+QByteArray Id3v2LanguageText(const QByteArray& text)
+{
+    return QByteArray(1, '\0') + QByteArray("eng") + QByteArray(1, '\0') + text;
+}
+
+QByteArray Id3v2UserText(const QByteArray& description, const QByteArray& value)
+{
+    return QByteArray(1, '\0') + description + QByteArray(1, '\0') + value;
+}
+
+QByteArray Id3v2Picture(const QByteArray& mimeType, const QByteArray& picture)
+{
+    constexpr char kFrontCover = 3;
+    return QByteArray(1, '\0') + mimeType + QByteArray(1, '\0') + QByteArray(1, kFrontCover) + QByteArray(1, '\0') +
+           picture;
+}
 } // namespace TestSupport

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace TestSupport
@@ -28,6 +29,15 @@ bool WriteSimpleWav(const QString& path, const std::vector<std::int16_t>& pcm, i
 // An ID3v2 tag (version 3 or 4; 4 may carry a footer) with one PRIV frame holding payload
 // as it is, not unsynchronised: MPEG frames put there look like audio to a careless reader.
 QByteArray Id3v2TagWithPrivateFrame(const QByteArray& payload, int version, bool withFooter);
+
+// An ID3v2 tag (version 3 or 4) of frames given as id and body, bodies as stored.
+QByteArray Id3v2Tag(int version, const std::vector<std::pair<QByteArray, QByteArray>>& frames);
+// Frame bodies in ISO-8859-1: a text frame, a comment or lyrics ("COMM", "USLT": language "eng",
+// no description), a user text (TXXX) and an attached picture (APIC, front cover).
+QByteArray Id3v2Text(const QByteArray& text);
+QByteArray Id3v2LanguageText(const QByteArray& text);
+QByteArray Id3v2UserText(const QByteArray& description, const QByteArray& value);
+QByteArray Id3v2Picture(const QByteArray& mimeType, const QByteArray& picture);
 
 QByteArray ReadAll(const QString& path);
 bool WriteAll(const QString& path, const QByteArray& bytes);

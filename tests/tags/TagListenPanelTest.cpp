@@ -101,12 +101,17 @@ protected:
     std::unique_ptr<Panel> m_panel;
 };
 
-TEST_F(TagListenPanelTest, SavedTagDropsLeadingSpacesAndUnknownGenreAndSetsTrackOne)
+// Saving writes the fields into the ID3v1 tag by its rules and the same into a new ID3v2 tag;
+// the track the file had stays (it used to become 1).
+TEST_F(TagListenPanelTest, SaveKeepsTheTrackDropsLeadingSpacesAndWritesBothTags)
 {
     const QString path = MakeTaggedFile("song.mp3", TagBytes("   Leading", "keep me", 5, 200));
     m_panel->SetTagFile(path);
     EXPECT_EQ(Control<QLineEdit>(Panel::kTitleEditId)->text(), QStringLiteral("Leading"));
     EXPECT_EQ(Control<QLineEdit>(Panel::kArtistEditId)->text(), QStringLiteral("Artist"));
+    EXPECT_EQ(Control<QLineEdit>(Panel::kYearEditId)->text(), QStringLiteral("1999"));
+    EXPECT_EQ(Control<QLineEdit>(Panel::kTrackEditId)->text(), QStringLiteral("5"));
+    EXPECT_EQ(Control<QLineEdit>(Panel::kCommentEditId)->text(), QStringLiteral("keep me"));
     auto* genres = Control<QComboBox>(Panel::kGenreListId);
     EXPECT_EQ(genres->count(), 149);
     EXPECT_EQ(genres->currentIndex(), 0);
@@ -119,19 +124,32 @@ TEST_F(TagListenPanelTest, SavedTagDropsLeadingSpacesAndUnknownGenreAndSetsTrack
     EXPECT_TRUE(listed.contains(QStringLiteral("Album  : New Album "))) << listed.toStdString();
     EXPECT_TRUE(listed.contains(QStringLiteral("Year: 1999, Genre: Unknown (255)"))) << listed.toStdString();
     EXPECT_TRUE(listed.contains(QStringLiteral("Comment: keep me"))) << listed.toStdString();
-    EXPECT_TRUE(listed.contains(QStringLiteral("Track: 1"))) << listed.toStdString();
-    EXPECT_EQ(QFileInfo(path).size(), 2128);
+    EXPECT_TRUE(listed.contains(QStringLiteral("Track: 5"))) << listed.toStdString();
+    for (const char* frame :
+         {"TIT2 (Title/songname/content description): Leading", "TALB (Album/Movie/Show title): New Album",
+          "TRCK (Track number/Position in set): 5", "TYER (Year): 1999", "COMM (Comments): ()[eng]: keep me"}) {
+        EXPECT_TRUE(listed.contains(QLatin1String(frame))) << frame << "\n" << listed.toStdString();
+    }
+    EXPECT_FALSE(listed.contains(QStringLiteral("TCON"))) << listed.toStdString();
+    EXPECT_TRUE(TestSupport::ReadAll(path).startsWith(QByteArray("ID3\x03", 4)));
 
     genres->setCurrentIndex(9); // "Jazz", genre 8
+    Control<QLineEdit>(Panel::kTrackEditId)->setText(QStringLiteral("12"));
     Control<CSkinButton>(Panel::kSaveButtonId)->click();
-    EXPECT_TRUE(Id3v2List(path).contains(QStringLiteral("Genre: Jazz (8)")));
+    const QString again = Id3v2List(path);
+    EXPECT_TRUE(again.contains(QStringLiteral("Genre: Jazz (8)"))) << again.toStdString();
+    EXPECT_TRUE(again.contains(QStringLiteral("TCON (Content type): Jazz (8)"))) << again.toStdString();
+    EXPECT_TRUE(again.contains(QStringLiteral("Track: 12"))) << again.toStdString();
     EXPECT_EQ(genres->currentText(), QStringLiteral("Jazz"));
 }
 
+// Both tags go: the ID3v2 tag in front, whose title is the one shown, and the ID3v1 tag.
 TEST_F(TagListenPanelTest, RemoveAsksFirstAndCancelChangesNothing)
 {
     const QString path = MakeTaggedFile("song.mp3", TagBytes("Title", "", 0, 17));
-    const QByteArray before = TestSupport::ReadAll(path);
+    const QByteArray before =
+        TestSupport::Id3v2Tag(4, {{"TIT2", TestSupport::Id3v2Text("Shown")}}) + TestSupport::ReadAll(path);
+    ASSERT_TRUE(TestSupport::WriteAll(path, before));
     m_panel->SetTagFile(path);
     QMessageBox::StandardButton answer = QMessageBox::Cancel;
     QStringList asked;
@@ -141,13 +159,13 @@ TEST_F(TagListenPanelTest, RemoveAsksFirstAndCancelChangesNothing)
     });
 
     Control<CSkinButton>(Panel::kRemoveButtonId)->click();
-    EXPECT_EQ(asked, QStringList{QString::fromLatin1(Panel::kRemoveQuestion)});
+    EXPECT_EQ(asked, QStringList{Panel::RemoveQuestionText()});
     EXPECT_EQ(TestSupport::ReadAll(path), before);
-    EXPECT_EQ(Control<QLineEdit>(Panel::kTitleEditId)->text(), QStringLiteral("Title"));
+    EXPECT_EQ(Control<QLineEdit>(Panel::kTitleEditId)->text(), QStringLiteral("Shown"));
 
     answer = QMessageBox::Ok;
     Control<CSkinButton>(Panel::kRemoveButtonId)->click();
-    EXPECT_EQ(TestSupport::ReadAll(path), before.left(before.size() - 128));
+    EXPECT_EQ(TestSupport::ReadAll(path), QByteArray(2000, '\x55'));
     EXPECT_TRUE(Id3v2List(path).contains(QStringLiteral("No ID3 tag")));
     EXPECT_TRUE(Control<QLineEdit>(Panel::kTitleEditId)->text().isEmpty());
     EXPECT_EQ(Control<QComboBox>(Panel::kGenreListId)->currentIndex(), 0);
@@ -229,8 +247,10 @@ TEST_F(TagListenPanelTest, SaveWaitsForAReencodeOfTheFileAndSaysItIsBusy)
     Control<QLineEdit>(Panel::kTitleEditId)->setText(QStringLiteral("New"));
     Control<CSkinButton>(Panel::kSaveButtonId)->click();
     EXPECT_EQ(shown.size(), 1);
-    EXPECT_TRUE(Id3v2List(path).contains(QStringLiteral("Title  : New "))) << Id3v2List(path).toStdString();
-    EXPECT_EQ(QFileInfo(path).size(), after.size());
+    const QString listed = Id3v2List(path);
+    EXPECT_TRUE(listed.contains(QStringLiteral("Title  : New "))) << listed.toStdString();
+    EXPECT_TRUE(listed.contains(QStringLiteral("TIT2 (Title/songname/content description): New")))
+        << listed.toStdString();
 }
 
 TEST_F(TagListenPanelTest, TheSameOrAnEmptyTagFileKeepsWhatIsBeingTyped)
