@@ -2,6 +2,7 @@
 
 #include "record/RecordingNames.h"
 #include "tags/Id3v1Tag.h"
+#include "tags/Mp3TagFile.h"
 
 #include <QFileInfo>
 
@@ -40,6 +41,24 @@ std::optional<RecordingRow> Read(const QString& path, bool withTime)
         row.timeText = FormatMinSec(tag.Duration());
     }
     return row;
+}
+
+QString TagToolTip(const QString& path)
+{
+    const std::optional<CMp3TagFile::Reading> reading = CMp3TagFile::Read(path);
+    if (!reading) {
+        return {};
+    }
+    QStringList lines;
+    const auto add = [&lines](const char* caption, const QString& value) {
+        if (!value.isEmpty()) {
+            lines << QStringLiteral("%1: %2").arg(QLatin1String(caption), value);
+        }
+    };
+    add("Title", reading->fields.title);
+    add("Artist", reading->fields.artist);
+    add("Album", reading->fields.album);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString SizeText(qint64 bytes)

@@ -29,6 +29,10 @@ constexpr qint64 kBytesPerKilobyte = 1024;
 std::optional<RecordingRow> Read(const QString& path, bool withTime = true);
 
 QString SizeText(qint64 bytes);
+// "Title: ...", "Artist: ...", "Album: ..." lines of the fields the file's tags hold (ID3v2 first,
+// then APE, then ID3v1); empty when they hold none or the file cannot be read. Read when asked,
+// so it is never out of date after a tag is saved.
+QString TagToolTip(const QString& path);
 // folder + "/" + name: a file in the root folder has an empty folder text.
 QString JoinPath(const QString& folder, const QString& name);
 // Save As names always end in "mp3": a three-letter extension is replaced, anything else gets

@@ -13,9 +13,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QResizeEvent>
 #include <QSet>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 namespace
 {
@@ -504,4 +506,20 @@ void CRecordingsList::ReportFileError(const RecordingFiles::FileResult& result)
 void CRecordingsList::NotifySelectedPath()
 {
     emit selectedPathChanged(SelectedPath());
+}
+
+bool CRecordingsList::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QTreeWidgetItem* item = itemAt(help->pos());
+        const QString text = item ? RecordingRows::TagToolTip(PathOfRow(indexOfTopLevelItem(item))) : QString();
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), text, viewport());
+        }
+        return true;
+    }
+    return CDragDropListCtrl::viewportEvent(event);
 }

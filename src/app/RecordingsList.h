@@ -95,6 +95,8 @@ signals:
     void selectedPathChanged(const QString& path);
 
 protected:
+    // Hovering a row shows the title, artist and album of the file's tags.
+    bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

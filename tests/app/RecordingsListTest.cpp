@@ -139,6 +139,23 @@ TEST(RecordingRowTest, ColumnTextsAndNames)
     EXPECT_EQ(widths, (std::array<int, 4>{135, 75, 80, 110}));
 }
 
+// The row's tool tip shows the ID3v2 fields over the ID3v1 ones, and nothing for an untagged file.
+TEST(RecordingRowTest, ToolTipShowsTheTagFieldsPlayersShow)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.mp3"));
+    QByteArray id3v1(128, '\0');
+    id3v1.replace(0, 8, "TAGOld v");
+    ASSERT_TRUE(TestSupport::WriteAll(path, QByteArray(2000, '\x55') + id3v1));
+    EXPECT_EQ(RecordingRows::TagToolTip(path), QStringLiteral("Title: Old v"));
+    const QByteArray id3v2 = TestSupport::Id3v2Tag(
+        3, {{"TIT2", TestSupport::Id3v2Text("Title Two")}, {"TALB", TestSupport::Id3v2Text("Album Two")}});
+    ASSERT_TRUE(TestSupport::WriteAll(path, id3v2 + QByteArray(2000, '\x55') + id3v1));
+    EXPECT_EQ(RecordingRows::TagToolTip(path), QStringLiteral("Title: Title Two\nAlbum: Album Two"));
+    ASSERT_TRUE(TestSupport::WriteAll(path, QByteArray(2000, '\x55')));
+    EXPECT_TRUE(RecordingRows::TagToolTip(path).isEmpty());
+}
+
 TEST_F(RecordingsListTest, AddFileShowsSizeAndExactTimeAndMovesDuplicatesToTheEnd)
 {
     const QString big = PathOf("big.mp3");
