@@ -9,6 +9,7 @@
 #include "app/ElapsedTimeLabel.h"
 #include "app/RecordSettings.h"
 #include "app/RecordingsList.h"
+#include "app/TrayPresence.h"
 #include "audio/Mp3EditCommands.h"
 #include "audio/Mp3ToWavCommand.h"
 #include "audio/WavToMp3Command.h"
@@ -29,6 +30,7 @@
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
@@ -37,6 +39,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+#include <utility>
 
 namespace
 {
@@ -91,6 +94,15 @@ struct ButtonSkin
     bool latching;
 };
 
+constexpr const char* kKeepScheduleQuestion =
+    "A daily recording schedule is set.\n\nKeep recording on schedule from the tray? Sorvane then goes on "
+    "running in the system tray; choose No to end Sorvane and its schedule.";
+constexpr const char* kEndScheduleQuestion =
+    "A daily recording schedule is set. When Sorvane ends, no recording starts on schedule until it "
+    "runs again.\n\nEnd the schedule and close Sorvane?";
+constexpr const char* kScheduledStartText = "Scheduled recording started: %1";
+constexpr const char* kScheduledEndText = "Scheduled recording ended.";
+
 constexpr ButtonSkin kRecordSkin{CommandId::kRecordButton, "Record", 138, 137, true};
 constexpr ButtonSkin kPauseSkin{CommandId::kPauseButton, "Pause", 139, 140, true};
 constexpr ButtonSkin kStopSkin{CommandId::kStopButton, "Stop", 141, 142, false};
@@ -120,6 +132,7 @@ CMainWindow::CMainWindow(QWidget* parent)
     CreateButtons();
     BuildDispatcher();
     ConnectController();
+    ConnectTray();
     // Folded away until the user asks for it.
     ToggleTagPanel(true);
     m_controller->SetScheduleActive(true);
@@ -147,9 +160,57 @@ void CMainWindow::Shutdown()
 
 void CMainWindow::closeEvent(QCloseEvent* event)
 {
-    // The window closes only through Exit and the close button, which end the application.
+    // The window closes only through Exit and the close button, which end the application (or,
+    // with a schedule kept in the tray, hide it).
     event->ignore();
-    emit quitRequested();
+    RequestClose();
+}
+
+void CMainWindow::RequestClose()
+{
+    if (CRecordSettings::Instance().Schedule().empty()) {
+        emit quitRequested();
+        return;
+    }
+    DialogSeams::MessageRequest question;
+    question.icon = QMessageBox::Question;
+    if (CTrayPresence::IsAvailable()) {
+        question.text = QString::fromLatin1(kKeepScheduleQuestion);
+        question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        question.defaultButton = QMessageBox::Yes;
+        const QMessageBox::StandardButton answer = DialogSeams::ShowMessage(this, question);
+        if (answer == QMessageBox::Yes) {
+            hide();
+        } else if (answer == QMessageBox::No) {
+            emit quitRequested();
+        }
+        return;
+    }
+    question.text = QString::fromLatin1(kEndScheduleQuestion);
+    question.buttons = QMessageBox::Yes | QMessageBox::No;
+    question.defaultButton = QMessageBox::No;
+    if (DialogSeams::ShowMessage(this, question) == QMessageBox::Yes) {
+        emit quitRequested();
+    }
+}
+
+void CMainWindow::BringForward()
+{
+    if (isMinimized()) {
+        showNormal();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void CMainWindow::OpenFromOutside(const QStringList& paths)
+{
+    BringForward();
+    if (!paths.isEmpty()) {
+        m_list->AddOutsideFiles(paths);
+    }
 }
 
 // --- controls
@@ -192,7 +253,7 @@ void CMainWindow::CreateControls()
     menuBar->SetItemQueries(std::move(queries));
 
     m_captionButtons = new CCaptionButtons(this);
-    connect(m_captionButtons, &CCaptionButtons::closeClicked, this, &CMainWindow::quitRequested);
+    connect(m_captionButtons, &CCaptionButtons::closeClicked, this, &CMainWindow::RequestClose);
     connect(m_captionButtons, &CCaptionButtons::minimizeClicked, this, &QWidget::showMinimized);
 
     m_sourcePanel = new CRecordSourcePanel(this);
@@ -358,6 +419,39 @@ void CMainWindow::keyPressEvent(QKeyEvent* event)
 }
 
 // --- recording
+
+void CMainWindow::ConnectTray()
+{
+    m_tray = new CTrayPresence(this);
+    connect(m_tray, &CTrayPresence::commandRequested, this, [this](int id) { OnCommand(id); });
+    connect(m_tray, &CTrayPresence::showRequested, this, &CMainWindow::BringForward);
+    connect(m_tray, &CTrayPresence::exitRequested, this, &CMainWindow::quitRequested);
+
+    CRecordingController* controller = m_controller.get();
+    connect(controller, &CRecordingController::scheduledStartDue, this, [this] { m_scheduledStartPending = true; });
+    connect(controller, &CRecordingController::scheduledStopDue, this, [this] { m_scheduledStopPending = true; });
+    connect(controller, &CRecordingController::recordingStarted, this, [this](const QString& path) {
+        UpdateTray();
+        if (std::exchange(m_scheduledStartPending, false) && m_controller->StartFailureText().isEmpty()) {
+            m_tray->Notify(QString::fromLatin1(kScheduledStartText).arg(QFileInfo(path).fileName()));
+        }
+    });
+    connect(controller, &CRecordingController::recordingStopped, this, [this] {
+        UpdateTray();
+        m_scheduledStartPending = false;
+        if (std::exchange(m_scheduledStopPending, false)) {
+            m_tray->Notify(QString::fromLatin1(kScheduledEndText));
+        }
+    });
+    connect(controller, &CRecordingController::pausedChanged, this, &CMainWindow::UpdateTray);
+    connect(controller, &CRecordingController::elapsedTextChanged, this, &CMainWindow::UpdateTray);
+    connect(controller, &CRecordingController::soundLost, m_tray, &CTrayPresence::Notify);
+}
+
+void CMainWindow::UpdateTray()
+{
+    m_tray->SetRecordingState(m_controller->IsRecording(), m_controller->IsPaused(), m_controller->ElapsedText());
+}
 
 void CMainWindow::ConnectController()
 {

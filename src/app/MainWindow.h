@@ -14,6 +14,7 @@ class CRecordingController;
 class CRecordingsList;
 class CRecordSourcePanel;
 class CTagListenPanel;
+class CTrayPresence;
 class CSkinButton;
 class QFrame;
 class QLineEdit;
@@ -46,6 +47,7 @@ public:
     CRecordingsList& List() const { return *m_list; }
     CTagListenPanel& TagPanel() const { return *m_tagPanel; }
     CRecordSourcePanel& SourcePanel() const { return *m_sourcePanel; }
+    CTrayPresence& Tray() const { return *m_tray; }
     bool IsTagPanelShown() const;
     // The live waveform's rectangle: the list's width, from the band's bottom to the list.
     QRect WaveformRect() const;
@@ -55,6 +57,15 @@ public:
     // How long the start-up fill of the recordings list took, and for how many files.
     qint64 ListFillMilliseconds() const { return m_listFillMs; }
     int ListFillCount() const { return m_listFillCount; }
+
+    // Files handed in from outside (the command line, another start of the program): listed,
+    // and the window comes forward.
+    void OpenFromOutside(const QStringList& paths);
+    // Shows the window (also from the tray), restored and in front.
+    void BringForward();
+    // The close button and the desktop's close: with a daily schedule set, asks first whether
+    // to keep recording on schedule from the tray (or, without a tray, whether to end it).
+    void RequestClose();
 
 signals:
     // Exit and the close button: the application ends its event loop.
@@ -89,6 +100,8 @@ private:
     void OnRecordingStopped();
     void OnPausedChanged(bool paused);
     void OnElapsedTextChanged(const QString& text);
+    void ConnectTray();
+    void UpdateTray();
 
     // --- panels and tools
     void ToggleTagPanel(bool allowHide);
@@ -124,6 +137,7 @@ private:
     QFrame* m_tagPanelFrame = nullptr;
     CTagListenPanel* m_tagPanel = nullptr;
     CRecordSourcePanel* m_sourcePanel = nullptr;
+    CTrayPresence* m_tray = nullptr;
 
     QImage m_tile;
     QImage m_band;
@@ -131,6 +145,9 @@ private:
     bool m_painted = false;
     bool m_shutDown = false;
     bool m_reportingStartFailure = false;
+    // The schedule started or is ending the recording: the user hears of it when it has.
+    bool m_scheduledStartPending = false;
+    bool m_scheduledStopPending = false;
     qint64 m_listFillMs = 0;
     int m_listFillCount = 0;
 };

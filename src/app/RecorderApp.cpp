@@ -5,6 +5,7 @@
 #include "app/KeyboardShortcutHook.h"
 #include "app/MainWindow.h"
 #include "app/RecordSettings.h"
+#include "app/SingleInstance.h"
 #include "app/WidgetClassRegistry.h"
 #include "controls/EditCtrl.h"
 #include "wave_editor/WaveEditCtrl.h"
@@ -45,8 +46,18 @@ const char* CRecorderApp::NoDisplayText()
            "use sorvane-cli to record and work on files without one.";
 }
 
-int CRecorderApp::Run()
+int CRecorderApp::Run(const QStringList& files)
 {
+    // Before anything loads the settings: a second Sorvane on the same Data folder hands over.
+    CSingleInstance instance(CSingleInstance::DefaultServerName());
+    if (instance.HandOver(files)) {
+        return 0;
+    }
+    // Without the socket this start still works; only later starts open windows of their own.
+    instance.Listen();
+    // The window may hide in the tray; the program ends by Exit and the close button alone.
+    QApplication::setQuitOnLastWindowClosed(false);
+
     // 1. The same raised, three-dimensional control look on every desktop.
     QApplication::setStyle(QStyleFactory::create(QLatin1String(kControlStyle)));
     // 2-4. The custom control classes, in order around the settings load.
@@ -75,8 +86,13 @@ int CRecorderApp::Run()
         });
     }
 
+    QObject::connect(&instance, &CSingleInstance::activationRequested, window.get(), &CMainWindow::OpenFromOutside);
+
     // 8. Run until Exit or close.
     window->show();
+    if (!files.isEmpty()) {
+        window->OpenFromOutside(files);
+    }
     const int result = QApplication::exec();
 
     // 9. Keyboard table and hook library off, the window gone (its recording filed, its list

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 // The desktop program: starts Sorvane in its fixed order, runs the main window until Exit or
 // close, and saves the settings at the end.
 class CRecorderApp
@@ -13,6 +15,8 @@ public:
     static bool DisplayAvailable();
     static const char* NoDisplayText();
 
-    // Needs the QApplication; returns the process exit code.
-    int Run();
+    // Needs the QApplication; returns the process exit code. Files named on the command line
+    // are listed; when Sorvane already runs for this user and Data folder, they are handed to
+    // it instead, it comes forward, and this start ends at once with 0.
+    int Run(const QStringList& files = {});
 };

@@ -10,14 +10,17 @@
 #include "controls/ControlId.h"
 #include "record/RecordingNames.h"
 
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QToolTip>
+#include <QUrl>
 
 namespace
 {
@@ -28,6 +31,8 @@ constexpr const char* kReplaceQuestion = "%1 already exists.\nDo you want to rep
 constexpr const char* kDeleteForGoodQuestion =
     "These files are on a removable drive and will be deleted for good, not moved to the trash:\n%1\n\n"
     "Delete them?";
+constexpr const char* kNotAddedText = "These files were not added: only MP3 files that can be read are listed.\n%1";
+constexpr const char* kMp3Extension = ".mp3";
 } // namespace
 
 CRecordingsList::CRecordingsList(QWidget* parent)
@@ -49,6 +54,78 @@ CRecordingsList::CRecordingsList(QWidget* parent)
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CRecordingsList::NotifySelectedPath);
     connect(this, &QTreeWidget::itemClicked, this, &CRecordingsList::NotifySelectedPath);
     connect(this, &CDragDropListCtrl::rowsReordered, this, &CRecordingsList::NotifySelectedPath);
+    // Files from a file manager; the rows' own moving does not go through Qt's drag and drop.
+    setAcceptDrops(true);
+}
+
+int CRecordingsList::AddOutsideFiles(const QStringList& paths)
+{
+    // They are the user's own files: they join the recordings, not a player's files on show.
+    if (ShowsPlayerFiles()) {
+        ShowRecordings();
+    }
+    QStringList notAdded;
+    int added = 0;
+    for (const QString& path : paths) {
+        const QFileInfo file(path);
+        if (file.isFile() && path.endsWith(QLatin1String(kMp3Extension), Qt::CaseInsensitive) && AddFile(path)) {
+            ++added;
+        } else {
+            notAdded << path;
+        }
+    }
+    if (!notAdded.isEmpty()) {
+        DialogSeams::ShowMessage(window(), QString::fromLatin1(kNotAddedText).arg(notAdded.join(QLatin1Char('\n'))),
+                                 QMessageBox::Warning);
+    }
+    return added;
+}
+
+QStringList CRecordingsList::DroppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            files << url.toLocalFile();
+        }
+    }
+    return files;
+}
+
+void CRecordingsList::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (DroppedFiles(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void CRecordingsList::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (DroppedFiles(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void CRecordingsList::dropEvent(QDropEvent* event)
+{
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    // The file manager keeps its files: they are listed, never moved.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    AddOutsideFiles(files);
 }
 
 bool CRecordingsList::AddFile(const QString& path)

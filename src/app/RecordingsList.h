@@ -10,6 +10,7 @@
 #include <vector>
 
 class CRecordSettings;
+class QMimeData;
 namespace RecordingFiles
 {
 struct FileResult;
@@ -36,6 +37,13 @@ public:
     // Adds a row at the end for the file, after removing any row for the same path; false (and
     // no row) when the file cannot be read.
     bool AddFile(const QString& path);
+    // Files from outside the program (dropped from a file manager, named on a command line):
+    // each MP3 file is added as AddFile does, to the user's recordings; everything else is
+    // named in one message. Returns how many were added.
+    int AddOutsideFiles(const QStringList& paths);
+    // Local files among dropped data; empty when there are none.
+    static QStringList DroppedFiles(const QMimeData* data);
+
     // Start-up fill: the settings' recordings in stored order; files now missing are dropped.
     void FillFromSettings(const CRecordSettings& settings);
     // True while some row's playing time is still being read after the start-up fill.
@@ -98,6 +106,9 @@ protected:
     // Hovering a row shows the title, artist and album of the file's tags.
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     bool RenameRow(int row, const QString& newName);

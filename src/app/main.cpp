@@ -13,5 +13,6 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("sorvane"));
     QApplication::setDesktopFileName(QStringLiteral("sorvane"));
-    return CRecorderApp().Run();
+    // Everything after the program's name that Qt left is a file to list.
+    return CRecorderApp().Run(QApplication::arguments().mid(1));
 }

@@ -530,6 +530,7 @@ void CRecordingController::CheckSchedule(const QDateTime& now)
             ScheduleCheck::RunningWindow(CRecordSettings::Instance().Schedule(), now, QTimeZone::systemTimeZone());
     }
     if (ScheduledEndDue(now)) {
+        emit scheduledStopDue();
         Stop();
         // A window that begins as another ends gets a fresh recording of its own.
         if (startingEntry >= 0) {
@@ -542,6 +543,7 @@ void CRecordingController::CheckSchedule(const QDateTime& now)
     }
     // A window whose end meets its own start stops at once, as it always did.
     if (ScheduledEndDue(now)) {
+        emit scheduledStopDue();
         Stop();
     }
 }

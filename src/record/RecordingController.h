@@ -121,6 +121,8 @@ signals:
     void soundLost(const QString& text);
     // The schedule is about to start a recording.
     void scheduledStartDue();
+    // The schedule is about to stop the running recording.
+    void scheduledStopDue();
 
 protected:
     bool event(QEvent* event) override;
