@@ -3,6 +3,7 @@
 #include "app/DialogSeams.h"
 #include "audio/FileJob.h"
 #include "controls/ControlId.h"
+#include "controls/WindowPlacement.h"
 #include "platform/AppEvent.h"
 
 #include <QCoreApplication>
@@ -138,10 +139,18 @@ bool CProcessDialog::event(QEvent* event)
         return true;
     }
     if (type == kShowMessageEvent) {
+        ++m_messagesShown;
         DialogSeams::ShowMessage(this, static_cast<CMessageEvent*>(event)->Text(), QMessageBox::Warning);
         return true;
     }
     return QDialog::event(event);
+}
+
+void CProcessDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Over the window it works for, also when that is a dialog not yet on screen.
+    WindowPlacement::CentreOverParent(this);
 }
 
 void CProcessDialog::OnProgress(int fileIndex, int position)

@@ -38,12 +38,16 @@ public:
     // it was cancelled.
     int exec() override;
 
+    // How many of the job's messages the window showed the user.
+    int MessagesShown() const { return m_messagesShown; }
+
 public slots:
     // Cancel: the running file stops at its next frame or chunk, then the window closes.
     void reject() override;
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void OnProgress(int fileIndex, int position);
@@ -55,4 +59,5 @@ private:
     QProgressBar* m_filesBar = nullptr;
     QLabel* m_fileCountLabel = nullptr;
     std::thread m_worker;
+    int m_messagesShown = 0;
 };

@@ -1,6 +1,7 @@
 #include "player_transfer/PlayerProgressWindow.h"
 
 #include "controls/ControlId.h"
+#include "controls/WindowPlacement.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -43,12 +44,15 @@ CPlayerProgressWindow* CPlayerProgressWindow::OpenProgress(QWidget* owner, const
     Window() = window;
     if (!caption.isEmpty())
         window->setWindowTitle(caption);
-    if (QWidget* main = window->parentWidget()) {
-        const QRect area = main->frameGeometry();
-        window->move(area.center() - window->rect().center());
-    }
     window->show();
     return window;
+}
+
+void CPlayerProgressWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Placed once its layout has given it its final size.
+    WindowPlacement::CentreOverParent(this);
 }
 
 CPlayerProgressWindow* CPlayerProgressWindow::Current()

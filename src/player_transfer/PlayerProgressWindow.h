@@ -27,6 +27,9 @@ public:
 
     QProgressBar* ProgressBar() const { return m_bar; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     explicit CPlayerProgressWindow(QWidget* owner);
 

@@ -21,13 +21,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
@@ -43,16 +47,20 @@ constexpr const char* kMp3Extension = ".mp3";
 constexpr const char* kWavExtension = ".wav";
 constexpr int kExtensionLength = 4;
 
-// 407 x 95 dialog units: the wave control over the whole width, the scroll bar and the toolbar
-// in a row below it.
+// 407 x 95 dialog units to begin with: the wave control over the whole width, the readout under
+// it, the scroll bar and the toolbar in a row below. The user may make it larger; the wave
+// control takes what is added.
 constexpr int kDialogWidth = 610;
-constexpr int kDialogHeight = 190;
-constexpr int kWaveEditHeight = 154;
-constexpr int kBottomRowTop = 158;
+constexpr int kDialogHeight = 210;
+constexpr int kMinimumWidth = 360;
+constexpr int kMinimumHeight = 150;
 constexpr int kBottomRowHeight = 30;
 constexpr int kRowGap = 4;
 constexpr int kButtonSize = 24;
 constexpr int kIconSize = 18;
+constexpr int kBitsPerByte = 8;
+constexpr int kMillisecondsPerSecond = 1000;
+constexpr int kMillisecondsPerMinute = 60 * kMillisecondsPerSecond;
 
 // The playback loop looks at the player this often; the event loop runs in between.
 constexpr int kPlayPollMs = 10;
@@ -83,6 +91,30 @@ QString OpenErrorText(const QString& path)
     return QStringLiteral("Open File %1 Error").arg(path);
 }
 
+QString CannotOpenText(const QString& path)
+{
+    return QStringLiteral("Cannot open %1: it holds no sound Sorvane can read.").arg(path);
+}
+
+// "m:ss.mmm" of a frame.
+QString FrameTime(std::int64_t frame, int sampleRate)
+{
+    const std::int64_t ms = sampleRate > 0 ? frame * kMillisecondsPerSecond / sampleRate : 0;
+    return QStringLiteral("%1:%2.%3")
+        .arg(ms / kMillisecondsPerMinute)
+        .arg(ms % kMillisecondsPerMinute / kMillisecondsPerSecond, 2, 10, QLatin1Char('0'))
+        .arg(ms % kMillisecondsPerSecond, 3, 10, QLatin1Char('0'));
+}
+
+// True when the store can show the file (a WAV of a sample layout it knows), without building
+// its cache.
+bool IsShowableWav(const QString& path)
+{
+    CWaveFile wave;
+    return wave.Open(path, nullptr, CWaveFile::kModeRead) == CWaveFile::S_OK && wave.Format() != nullptr &&
+           wave.Format()->channels * (wave.Format()->bitsPerSample / kBitsPerByte) > 0;
+}
+
 QString CreateErrorText(const QString& path)
 {
     return QStringLiteral("Create File %1 Error").arg(path);
@@ -105,8 +137,13 @@ CCutPlayDlg::CCutPlayDlg(QWidget* parent)
 {
     ControlId::Set(this, kTemplateId);
     setWindowTitle(QString::fromLatin1(kCaption));
-    setFixedSize(kDialogWidth, kDialogHeight);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setSizeGripEnabled(true);
     CreateControls();
+    resize(kDialogWidth, kDialogHeight);
+    // The controls get their places now, not only once the dialog shows: a file may be
+    // loaded and measured before that.
+    layout()->activate();
     // The store is the program's one: a file an earlier dialog showed is not this one's.
     if (m_waveEdit->Data().IsLoaded()) {
         m_waveEdit->LoadFile(QString());
@@ -130,7 +167,11 @@ void CCutPlayDlg::CreateControls()
         m_waveEdit = new CWaveEditCtrl(this);
     }
     ControlId::Set(m_waveEdit, kWaveEditId);
-    m_waveEdit->setGeometry(0, 0, kDialogWidth, kWaveEditHeight);
+    m_waveEdit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(m_waveEdit, &CWaveEditCtrl::selectionChanged, this, &CCutPlayDlg::UpdateReadout);
+
+    m_readout = new QLabel(this);
+    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_toolBar = new QToolBar(this);
     ControlId::Set(m_toolBar, kToolbarFrameId);
@@ -141,17 +182,24 @@ void CCutPlayDlg::CreateControls()
     for (const CommandButton& button : kButtons) {
         AddCommand(button.commandId, button.bitmapId, button.checkable);
     }
-    const int toolBarWidth = m_toolBar->sizeHint().width();
-    m_toolBar->setGeometry(kDialogWidth - toolBarWidth, kBottomRowTop, toolBarWidth, kBottomRowHeight);
+    m_toolBar->setFixedHeight(kBottomRowHeight);
 
     m_scrollBar = new QScrollBar(Qt::Horizontal, this);
     ControlId::Set(m_scrollBar, kScrollBarId);
-    const int scrollBarHeight = m_scrollBar->sizeHint().height();
-    m_scrollBar->setGeometry(0, kBottomRowTop + (kBottomRowHeight - scrollBarHeight) / 2,
-                             kDialogWidth - toolBarWidth - kRowGap, scrollBarHeight);
     m_scrollBar->setRange(0, 0);
     // Every kind of move (arrows, page, thumb drag) arrives here as the new position.
     connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int position) { m_waveEdit->SetScroll(position); });
+
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->setSpacing(kRowGap);
+    bottomRow->addWidget(m_scrollBar, 1, Qt::AlignVCenter);
+    bottomRow->addWidget(m_toolBar, 0);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kRowGap);
+    layout->addWidget(m_waveEdit, 1);
+    layout->addWidget(m_readout, 0);
+    layout->addLayout(bottomRow, 0);
 
     m_playTimer = new QTimer(this);
     m_playTimer->setInterval(kPlayPollMs);
@@ -246,7 +294,11 @@ void CCutPlayDlg::Run(QWidget* parent, const QString& selectedFile)
     if (!selectedFile.isEmpty()) {
         // A WAV needs no decoding: it is shown in place, as Open would.
         if (HasExtension(selectedFile, kWavExtension)) {
-            dialog.ReplaceWorkingFile(selectedFile, false);
+            if (IsShowableWav(selectedFile)) {
+                dialog.ReplaceWorkingFile(selectedFile, false);
+            } else {
+                dialog.ReportCannotOpen(selectedFile);
+            }
         } else {
             dialog.Decode(selectedFile);
         }
@@ -284,6 +336,10 @@ bool CCutPlayDlg::Decode(const QString& mp3Path)
         return false;
     }
     if (!QFileInfo::exists(decoded)) {
+        // Said once: the decoder may have told the user already why.
+        if (progress.MessagesShown() == 0) {
+            ReportCannotOpen(mp3Path);
+        }
         return false;
     }
     ReplaceWorkingFile(decoded, true);
@@ -330,12 +386,49 @@ QString CCutPlayDlg::WorkingCacheFile() const
     return CWaveData::CacheFileFor(m_workingFile);
 }
 
-void CCutPlayDlg::ShowWorkingFile()
+bool CCutPlayDlg::ShowWorkingFile()
 {
     m_waveEdit->setEnabled(true);
-    m_waveEdit->LoadFile(m_workingFile);
+    const bool shown = m_waveEdit->LoadFile(m_workingFile);
     UpdateScrollBar();
+    UpdateReadout();
     update();
+    if (!shown) {
+        ReportCannotOpen(m_workingFile);
+    }
+    return shown;
+}
+
+void CCutPlayDlg::ReportCannotOpen(const QString& path)
+{
+    DialogSeams::ShowMessage(this, CannotOpenText(path), QMessageBox::Warning);
+}
+
+QString CCutPlayDlg::ReadoutText(const CWaveData& data)
+{
+    if (!data.IsLoaded()) {
+        return {};
+    }
+    const int rate = data.SampleRate();
+    if (!data.HasSelection()) {
+        return QStringLiteral("Caret %1").arg(FrameTime(data.CursorFrame(), rate));
+    }
+    const std::int64_t first = std::min(data.CursorFrame(), data.AnchorFrame());
+    const std::int64_t last = std::max(data.CursorFrame(), data.AnchorFrame());
+    return QStringLiteral("Start %1    End %2    Length %3")
+        .arg(FrameTime(first, rate), FrameTime(last, rate), FrameTime(last - first, rate));
+}
+
+void CCutPlayDlg::UpdateReadout()
+{
+    m_readout->setText(ReadoutText(m_waveEdit->Data()));
+}
+
+void CCutPlayDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    // The wave control follows through the layout; the scroll bar's page follows its width.
+    UpdateScrollBar();
 }
 
 void CCutPlayDlg::UpdateScrollBar()
@@ -347,12 +440,14 @@ void CCutPlayDlg::UpdateScrollBar()
     const int pageWidth = m_scrollBar->width();
     // The range is 0 .. width + extent with a page of one width; Qt counts its maximum as the
     // last position the page can start at, which is that range's end less the page, plus one.
+    // The view stays where it is (a zoom has placed it on the selection; a new file starts at 0).
+    const int position = std::clamp(m_waveEdit->Data().IsLoaded() ? m_waveEdit->Data().Scroll() : 0, 0, extent + 1);
     const QSignalBlocker blocker(m_scrollBar);
     m_scrollBar->setRange(0, extent + 1);
     m_scrollBar->setPageStep(pageWidth);
     m_scrollBar->setSingleStep(1);
-    m_scrollBar->setValue(0);
-    m_waveEdit->SetScroll(0);
+    m_scrollBar->setValue(position);
+    m_waveEdit->SetScroll(position);
 }
 
 CCutPlayDlg::PlayRange CCutPlayDlg::SelectedRange() const
@@ -387,6 +482,11 @@ void CCutPlayDlg::OpenAudioFile()
             return;
         }
     } else if (HasExtension(path, kWavExtension)) {
+        if (!IsShowableWav(path)) {
+            // The file shown stays.
+            ReportCannotOpen(path);
+            return;
+        }
         FinishPlayback();
         ReplaceWorkingFile(path, false);
     } else {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+class CWaveData;
 class CWaveEditCtrl;
 class CWavePlayer;
 class QTemporaryDir;
@@ -12,6 +13,7 @@ class QScrollBar;
 class QTimer;
 class QToolBar;
 class QAction;
+class QLabel;
 
 // "Cut and play what you are interest": shows a sound file as a waveform, plays a selection
 // of it (once or repeatedly) and saves the selection as a new MP3 or WAV file. It always works
@@ -51,6 +53,10 @@ public:
     CWaveEditCtrl* WaveEdit() const { return m_waveEdit; }
     QScrollBar* ScrollBar() const { return m_scrollBar; }
     QToolBar* ToolBar() const { return m_toolBar; }
+    // The selection's start, end and length (or the caret's place) under the waveform.
+    QLabel* Readout() const { return m_readout; }
+    // The readout's text for the store's present selection; empty when no file is shown.
+    static QString ReadoutText(const CWaveData& data);
     // The toolbar's action for a command id (tests press them).
     QAction* CommandAction(int commandId) const;
     // The tooltip text of a toolbar command; empty for any other id.
@@ -65,6 +71,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct PlayRange
@@ -75,9 +82,13 @@ private:
 
     void CreateControls();
     void AddCommand(int commandId, int bitmapId, bool checkable);
-    // Loads the working file into the wave control and resets the scroll bar.
-    void ShowWorkingFile();
+    // Loads the working file into the wave control and resets the scroll bar; false (and the
+    // user told) when it cannot be shown.
+    bool ShowWorkingFile();
     void UpdateScrollBar();
+    void UpdateReadout();
+    // Tells the user the file cannot be shown; the reason may be empty.
+    void ReportCannotOpen(const QString& path);
     // The selection in bytes; no selection = the whole file, a caret only = caret to the end.
     PlayRange SelectedRange() const;
     bool HasWorkingFile() const;
@@ -102,6 +113,7 @@ private:
     QToolBar* m_toolBar = nullptr;
     bool m_repeat = true;
     CWaveEditCtrl* m_waveEdit = nullptr;
+    QLabel* m_readout = nullptr;
     std::unique_ptr<CWavePlayer> m_player;
     QTimer* m_playTimer = nullptr;
     PlayRange m_playRange;

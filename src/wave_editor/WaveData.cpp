@@ -340,6 +340,49 @@ void CWaveData::ZoomOut()
     }
 }
 
+std::pair<std::int64_t, std::int64_t> CWaveData::FocusFrames(const WaveArea& area) const
+{
+    if (HasSelection()) {
+        return {std::min(m_cursorFrame, m_anchorFrame), std::max(m_cursorFrame, m_anchorFrame)};
+    }
+    const std::int64_t firstShown = static_cast<std::int64_t>(m_scroll) * m_zoom;
+    const std::int64_t pastShown = (static_cast<std::int64_t>(m_scroll) + area.Width()) * m_zoom;
+    if (m_cursorFrame >= firstShown && m_cursorFrame < pastShown) {
+        return {m_cursorFrame, m_cursorFrame};
+    }
+    const std::int64_t middle = std::min((firstShown + pastShown) / 2, TotalFrames());
+    return {middle, middle};
+}
+
+void CWaveData::ScrollToShow(std::int64_t firstFrame, std::int64_t lastFrame, const WaveArea& area)
+{
+    if (m_zoom <= 0 || area.Width() <= 0) {
+        return;
+    }
+    const std::int64_t first = firstFrame / m_zoom;
+    const std::int64_t last = lastFrame / m_zoom;
+    const std::int64_t width = area.Width();
+    std::int64_t scroll = last - first < width ? (first + last) / 2 - width / 2 : first;
+    // Never past the point where the file's end reaches the view's right edge.
+    const std::int64_t lastScroll = std::max<std::int64_t>(0, TotalFrames() / m_zoom - width);
+    scroll = std::clamp<std::int64_t>(scroll, 0, lastScroll);
+    m_scroll = static_cast<int>(std::min<std::int64_t>(scroll, std::numeric_limits<int>::max()));
+}
+
+void CWaveData::ZoomInKeepingFocus(const WaveArea& area)
+{
+    const auto [first, last] = FocusFrames(area);
+    ZoomIn();
+    ScrollToShow(first, last, area);
+}
+
+void CWaveData::ZoomOutKeepingFocus(const WaveArea& area)
+{
+    const auto [first, last] = FocusFrames(area);
+    ZoomOut();
+    ScrollToShow(first, last, area);
+}
+
 void CWaveData::SetScroll(int column)
 {
     m_scroll = std::max(0, column);

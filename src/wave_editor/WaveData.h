@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
 class CWaveFile;
@@ -97,6 +98,10 @@ public:
 
     int Scroll() const { return m_scroll; }
     void SetScroll(int column);
+    // Zooms with the view kept on what the user works on: the selection, else the caret when
+    // it was in view, else the view's middle. area is the view the columns are shown in.
+    void ZoomInKeepingFocus(const WaveArea& area);
+    void ZoomOutKeepingFocus(const WaveArea& area);
     // extent = max(0, total columns + area.left - area.right) + 60.
     int ScrollExtent(const WaveArea& area) const;
 
@@ -145,6 +150,10 @@ private:
     BuildResult BuildCache(CWaveFile& wave, const QString& cachePath) const;
     std::int64_t TotalFrames() const;
     std::int64_t FrameAtColumn(int x) const;
+    // The frames to keep in view over a zoom, at the present zoom and scroll.
+    std::pair<std::int64_t, std::int64_t> FocusFrames(const WaveArea& area) const;
+    // Scrolls so the frames show: centred when they fit, else from the first one.
+    void ScrollToShow(std::int64_t firstFrame, std::int64_t lastFrame, const WaveArea& area);
     static bool SameRows(const LaneGeometry& a, const LaneGeometry& b);
     void RestartPoints(const LaneGeometry& geometry);
     // Appends columns until there are `columns` of them or the cache ends.

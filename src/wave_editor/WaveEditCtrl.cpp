@@ -66,12 +66,13 @@ bool CWaveEditCtrl::LoadFile(const QString& path)
     m_caretShown = false;
     ForgetPlayCursor();
     update();
+    emit selectionChanged();
     return loaded;
 }
 
 void CWaveEditCtrl::ZoomIn()
 {
-    m_data->ZoomIn();
+    m_data->ZoomInKeepingFocus(ViewArea());
     m_blinkTimer.stop();
     m_caretShown = false;
     ForgetPlayCursor();
@@ -81,7 +82,7 @@ void CWaveEditCtrl::ZoomIn()
 
 void CWaveEditCtrl::ZoomOut()
 {
-    m_data->ZoomOut();
+    m_data->ZoomOutKeepingFocus(ViewArea());
     m_blinkTimer.stop();
     m_caretShown = false;
     ForgetPlayCursor();
@@ -259,6 +260,7 @@ void CWaveEditCtrl::mouseMoveEvent(QMouseEvent* event)
     update(oldSelection.united(m_selectionRect));
     PlaceCaret();
     RestartBlinkTimer();
+    emit selectionChanged();
 }
 
 void CWaveEditCtrl::mousePressEvent(QMouseEvent* event)
@@ -287,6 +289,7 @@ void CWaveEditCtrl::mousePressEvent(QMouseEvent* event)
     RestartBlinkTimer();
     m_edgeMode = false;
     m_dragging = true;
+    emit selectionChanged();
 }
 
 void CWaveEditCtrl::mouseReleaseEvent(QMouseEvent* event)

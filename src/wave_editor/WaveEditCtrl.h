@@ -31,6 +31,7 @@ public:
     static QWidget* Create(QWidget* parent);
 
     bool LoadFile(const QString& path);
+    // Both keep the selection, or the caret, in view (see CWaveData::ZoomInKeepingFocus).
     void ZoomIn();
     void ZoomOut();
     void SetScroll(int column);
@@ -53,6 +54,10 @@ public:
     QRect SelectionRect() const { return m_selectionRect; }
     QRect CaretRect() const { return m_caretRect; }
     QRect PlayCursorRect() const { return m_playCursorRect; }
+
+signals:
+    // The caret or the selection moved (a click, a drag, a new file).
+    void selectionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

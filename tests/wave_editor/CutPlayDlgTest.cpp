@@ -7,10 +7,12 @@
 #include "app/RecordSettings.h"
 #include "app/RecordingsList.h"
 #include "audio/Mp3ToWavJob.h"
+#include "audio/ProcessDialog.h"
 #include "codec/WaveFile.h"
 #include "platform/AppEvent.h"
 #include "platform/audio/ScopedAudioBackend.h"
 #include "platform/audio/memory/MemoryAudioBackend.h"
+#include "player_transfer/PlayerProgressWindow.h"
 #include "support/TestSupport.h"
 #include "wave_editor/WaveData.h"
 #include "wave_editor/WaveEditCtrl.h"
@@ -427,4 +429,112 @@ TEST(CutPlaySaveDialogTest, ShowsTheExtraListAndReportsTheChoice)
     EXPECT_TRUE(labelled);
     EXPECT_EQ(chosenIndex, 2);
     EXPECT_EQ(chosen, QStringList{folder.filePath(QStringLiteral("clip.mp3"))});
+}
+
+TEST_F(CutPlayDlgTest, GrowsWithTheDialogKeepsTheSelectionInViewAndReadsItOut)
+{
+    const QString wav = WriteNoiseWav(m_files.filePath(QStringLiteral("long.wav")), 30.0);
+    CCutPlayDlg dialog;
+    Command(dialog, CCutPlayDlg::kOpenCommand, wav);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    CWaveEditCtrl* wave = dialog.WaveEdit();
+    const QSize before = wave->size();
+    dialog.resize(dialog.width() + 300, dialog.height() + 120);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wave->width(), before.width() + 300);
+    EXPECT_EQ(wave->height(), before.height() + 120);
+    EXPECT_EQ(dialog.ScrollBar()->pageStep(), dialog.ScrollBar()->width());
+
+    // A selection well into the file, dragged with the mouse.
+    CWaveData& store = wave->Data();
+    dialog.ScrollBar()->setValue(dialog.ScrollBar()->maximum() / 2);
+    const int scrolled = store.Scroll();
+    ASSERT_GT(scrolled, 0);
+    const int y = wave->height() / 2;
+    QTest::mousePress(wave, Qt::LeftButton, {}, QPoint(100, y));
+    QTest::mouseMove(wave, QPoint(160, y));
+    QTest::mouseRelease(wave, Qt::LeftButton, {}, QPoint(160, y));
+    const std::int64_t first = std::int64_t(100 + scrolled) * store.Zoom();
+    const std::int64_t last = std::int64_t(160 + scrolled) * store.Zoom();
+    ASSERT_EQ(store.SelectionBytes().start, first * kFrameBytes);
+    const auto time = [](std::int64_t frame) {
+        const std::int64_t ms = frame * 1000 / kRate;
+        return QStringLiteral("%1:%2.%3")
+            .arg(ms / 60000)
+            .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+            .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+    };
+    EXPECT_EQ(dialog.Readout()->text(),
+              QStringLiteral("Start %1    End %2    Length %3").arg(time(first), time(last), time(last - first)));
+
+    // Each zoom keeps the selection on screen, and the scroll bar shows where the view is.
+    const WaveArea view{0, 0, wave->width(), wave->height()};
+    for (int step = 0; step < 4; ++step) {
+        Command(dialog, CCutPlayDlg::kZoomInCommand);
+        EXPECT_FALSE(store.SelectionColumns(view).IsNone()) << "zoom in " << step;
+        EXPECT_EQ(dialog.ScrollBar()->value(), store.Scroll());
+    }
+    for (int step = 0; step < 2; ++step) {
+        Command(dialog, CCutPlayDlg::kZoomOutCommand);
+        EXPECT_FALSE(store.SelectionColumns(view).IsNone()) << "zoom out " << step;
+    }
+
+    // A click leaves only the caret, which the readout then places.
+    QTest::mouseClick(wave, Qt::LeftButton, {}, QPoint(40, y));
+    const std::int64_t caret = std::int64_t(40 + store.Scroll()) * store.Zoom();
+    EXPECT_EQ(dialog.Readout()->text(), QStringLiteral("Caret %1").arg(time(caret)));
+    Command(dialog, CCutPlayDlg::kZoomInCommand);
+    int x = 0;
+    EXPECT_TRUE(store.CaretColumn(view, &x));
+}
+
+TEST_F(CutPlayDlgTest, SaysSoWhenAFileCannotBeOpenedAndKeepsTheOneShown)
+{
+    const QString wav = WriteNoiseWav(m_files.filePath(QStringLiteral("good.wav")), 1.0);
+    const QString notWav = m_files.filePath(QStringLiteral("photo.wav"));
+    ASSERT_TRUE(TestSupport::WriteAll(notWav, QByteArray(4000, 'j')));
+    const QString notMp3 = m_files.filePath(QStringLiteral("text.mp3"));
+    ASSERT_TRUE(TestSupport::WriteAll(notMp3, QByteArray(3000, 'x')));
+
+    CCutPlayDlg dialog;
+    Command(dialog, CCutPlayDlg::kOpenCommand, wav);
+    ASSERT_TRUE(m_messages.isEmpty());
+    for (const QString& broken : {notWav, notMp3}) {
+        m_messages.clear();
+        Command(dialog, CCutPlayDlg::kOpenCommand, broken);
+        ASSERT_EQ(m_messages.size(), 1) << broken.toStdString();
+        EXPECT_EQ(m_messages.front(),
+                  QStringLiteral("Cannot open %1: it holds no sound Sorvane can read.").arg(broken));
+        EXPECT_EQ(dialog.WorkingFile(), wav);
+        EXPECT_TRUE(dialog.WaveEdit()->Data().IsLoaded());
+        EXPECT_EQ(dialog.windowTitle(), wav);
+    }
+}
+
+TEST_F(CutPlayDlgTest, ProgressWindowsOpenCentredOverTheirWindow)
+{
+    QWidget owner;
+    owner.setGeometry(120, 80, 500, 400);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    const auto expectCentred = [&](QWidget& window) {
+        const QPoint offset = window.frameGeometry().center() - owner.frameGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 2)
+            << window.windowTitle().toStdString() << " at " << window.x() << "," << window.y();
+    };
+
+    // The decode runs before the cut-and-play dialog is on screen: it centres over the window
+    // under that dialog.
+    CCutPlayDlg notShownYet(&owner);
+    CMp3ToWavJob job;
+    CProcessDialog decode(CProcessDialog::kDecodeMp3Template, job, &notShownYet);
+    decode.show();
+    expectCentred(decode);
+    decode.hide();
+
+    CPlayerProgressWindow* transfer = CPlayerProgressWindow::OpenProgress(&owner, QString());
+    ASSERT_NE(transfer, nullptr);
+    expectCentred(*transfer);
+    CPlayerProgressWindow::CloseProgress();
 }
