@@ -80,6 +80,8 @@ protected:
         m_window->setGeometry(100, 100, 520, 360);
         m_list = new CDragDropListCtrl(m_window.get());
         m_list->setGeometry(10, 10, 500, 340);
+        // As the recordings list, which also takes files dropped from a file manager.
+        m_list->setAcceptDrops(true);
         m_list->SetColumns({"File Name", "Size", "Time(m:s)", "Save Directory"});
         for (const char* name : {"A", "B", "C", "D", "E"}) {
             m_list->AppendRow({QLatin1String(name), "1KB", "0:01", "/music"});
