@@ -100,6 +100,7 @@ constexpr const char* kKeepScheduleQuestion =
 constexpr const char* kEndScheduleQuestion =
     "A daily recording schedule is set. When Sorvane ends, no recording starts on schedule until it "
     "runs again.\n\nEnd the schedule and close Sorvane?";
+constexpr const char* kInTrayText = "Sorvane keeps recording on schedule from the tray.";
 constexpr const char* kScheduledStartText = "Scheduled recording started: %1";
 constexpr const char* kScheduledEndText = "Scheduled recording ended.";
 
@@ -181,6 +182,8 @@ void CMainWindow::RequestClose()
         const QMessageBox::StandardButton answer = DialogSeams::ShowMessage(this, question);
         if (answer == QMessageBox::Yes) {
             hide();
+            // Said once, where the window went: the program has not ended.
+            m_tray->Notify(QString::fromLatin1(kInTrayText));
         } else if (answer == QMessageBox::No) {
             emit quitRequested();
         }

@@ -212,6 +212,8 @@ TEST_F(DesktopPresenceTest, ClosingWithAScheduleAsksWhetherToKeepIt)
 {
     CMainWindow& window = OpenWindow();
     QSignalSpy quit(&window, &CMainWindow::quitRequested);
+    QStringList notified;
+    window.Tray().SetNotifier([&](const QString&, const QString& text) { notified << text; });
 
     // Without a schedule closing ends Sorvane without a question.
     CloseAnswering(window, QMessageBox::Yes);
@@ -227,9 +229,11 @@ TEST_F(DesktopPresenceTest, ClosingWithAScheduleAsksWhetherToKeepIt)
     ASSERT_EQ(m_asked.size(), 1);
     EXPECT_TRUE(m_asked.front().contains(QStringLiteral("Keep recording on schedule from the tray?")));
     EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(notified.isEmpty());
     CloseAnswering(window, QMessageBox::Yes);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(quit.count(), 1);
+    EXPECT_EQ(notified, QStringList{QStringLiteral("Sorvane keeps recording on schedule from the tray.")});
     EXPECT_TRUE(window.Controller().IsScheduleActive());
     window.show();
     CloseAnswering(window, QMessageBox::No);
