@@ -1,6 +1,6 @@
 // Loads arbitrary bytes as an MP3 file for listening (tag skipping, format probe) and plays
-// them from the start and from a position reached by counting frame headers. libmad's
-// complaints about damaged frames go to stderr; that is expected.
+// them from the start and from a position reached by reading frame headers. Complaints about
+// damaged frames go to stderr; that is expected.
 #include "tags/Mp3ClipSource.h"
 
 #include <QByteArray>

@@ -7,7 +7,7 @@ packages=(
   # toolchain
   cmake ninja-build g++ clang clang-format pkg-config ccache
   # libraries
-  qt6-base-dev libmad0-dev libmp3lame-dev libpulse-dev libtag1-dev
+  qt6-base-dev libmpg123-dev libmp3lame-dev libpulse-dev libtag1-dev
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   # peer tools the tests and benchmarks check our output against

@@ -1,8 +1,8 @@
 #include "audio/BitrateProbe.h"
 
 #include "app/RecordSettings.h"
+#include "codec/FileByteSource.h"
 #include "codec/Mp3Decoding.h"
-#include "codec/WholeFile.h"
 
 namespace
 {
@@ -11,17 +11,17 @@ constexpr long kBitsPerKilobit = 1000;
 
 int ProbeFirstFrameBitrate(const QString& path)
 {
-    CWholeFile file;
-    if (!file.Load(path)) {
+    CFileByteSource file;
+    if (!file.Open(path)) {
         return 0;
     }
     unsigned long bitrate = 0;
-    auto sink = MakeFrameSink([&bitrate](const mad_header& header, const mad_pcm&) {
+    auto sink = MakeFrameSink([&bitrate](const Mp3FrameHeader& header, const DecodedPcm&) {
         bitrate = header.bitrate;
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     });
     // Leaves any running operation's encoder alone: a probe is no part of that operation.
-    DecodeMp3Buffer(file.Data(), file.Size(), sink);
+    DecodeMp3(file, sink);
     return static_cast<int>(bitrate);
 }
 

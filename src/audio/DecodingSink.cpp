@@ -5,12 +5,13 @@
 #include "codec/SampleScaling.h"
 #include "platform/AppEvent.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
 {
 constexpr std::size_t kBytesPerSample = 2;
-constexpr int kStereo = 2;
+constexpr float kUnchangedVolume = 1.0f;
 } // namespace
 
 CTranscodeContext& CDecodingSink::Context()
@@ -18,43 +19,56 @@ CTranscodeContext& CDecodingSink::Context()
     return CTranscodeContext::Instance();
 }
 
-std::size_t CDecodingSink::FramePcmBytes(const mad_pcm& pcm)
+std::size_t CDecodingSink::FramePcmBytes(const DecodedPcm& pcm)
 {
-    return std::size_t(pcm.length) * pcm.channels * kBytesPerSample;
+    return pcm.SampleCount() * kBytesPerSample;
 }
 
-bool CDecodingSink::AcceptsFrame(const mad_pcm& pcm) const
+std::size_t CDecodingSink::WholeFramePcmBytes(const Mp3FrameHeader& header, const DecodedPcm& pcm)
 {
-    return m_firstFrame && pcm.channels == m_firstFrame->channels && pcm.samplerate == m_firstFrame->sampleRate;
+    return std::size_t(std::max(header.samplesPerFrame, pcm.length)) * pcm.channels * kBytesPerSample;
 }
 
-mad_flow CDecodingSink::OnFrame(const mad_header& header, const mad_pcm& pcm)
+PcmSampleType CDecodingSink::WantedSampleType() const
+{
+    return Context().volumeScale == kUnchangedVolume ? PcmSampleType::Int16 : PcmSampleType::Float;
+}
+
+bool CDecodingSink::AcceptsFrame(const DecodedPcm& pcm) const
+{
+    return m_firstFrame && pcm.channels == m_firstFrame->channels && pcm.sampleRate == m_firstFrame->sampleRate;
+}
+
+FrameFlow CDecodingSink::OnFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm)
 {
     CTranscodeContext& context = Context();
     context.frameCount += 1;
-    if (pcm.samplerate != 0) {
+    // Whole frames: the first and last of a gapless file are shorter, but the time a run has
+    // reached is counted in frames as it always was.
+    const unsigned frameLength = std::max(header.samplesPerFrame, pcm.length);
+    if (pcm.sampleRate != 0) {
         context.elapsedSeconds =
-            static_cast<std::int32_t>(std::int64_t(pcm.length) * context.frameCount / pcm.samplerate);
+            static_cast<std::int32_t>(std::int64_t(frameLength) * context.frameCount / pcm.sampleRate);
     }
     PostProgress(context);
     if (context.owner && context.owner->IsCancelRequested()) {
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     }
 
     if (!m_firstFrame) {
         if (!SetUpFirstFrame(header, pcm)) {
             m_setUpFailed = true;
-            return MAD_FLOW_STOP;
+            return FrameFlow::Stop;
         }
-        m_firstFrame = FrameShape{pcm.samplerate, pcm.channels};
+        m_firstFrame = FrameShape{pcm.sampleRate, pcm.channels};
     }
     if (!AcceptsFrame(pcm)) {
         // Once per file: a stream that changes shape would otherwise give a line per frame.
         if (++m_skippedFrames == 1) {
             std::fprintf(stderr, "skipping frame %d: %u Hz, %u channel(s) do not fit the output\n", context.frameCount,
-                         pcm.samplerate, unsigned(pcm.channels));
+                         pcm.sampleRate, unsigned(pcm.channels));
         }
-        return MAD_FLOW_CONTINUE;
+        return FrameFlow::Continue;
     }
 
     const std::size_t bytes = FramePcmBytes(pcm);
@@ -79,8 +93,11 @@ void CDecodingSink::PostProgress(const CTranscodeContext& context) const
                     context.elapsedSeconds);
 }
 
-void CDecodingSink::Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out, std::uint64_t* clippedSamples)
+void CDecodingSink::Convert(const DecodedPcm& pcm, float volumeScale, std::uint8_t* out, std::uint64_t* clippedSamples)
 {
-    const mad_fixed_t* right = pcm.channels == kStereo ? pcm.samples[1] : nullptr;
-    ScaleFrameTo16(pcm.samples[0], right, pcm.length, volumeScale, out, clippedSamples);
+    if (pcm.type == PcmSampleType::Float) {
+        ScaleFrameTo16(pcm.floats, pcm.SampleCount(), volumeScale, out, clippedSamples);
+    } else {
+        Scale16FrameTo16(pcm.int16, pcm.SampleCount(), volumeScale, out, clippedSamples);
+    }
 }

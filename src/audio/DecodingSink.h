@@ -20,7 +20,9 @@ class CTranscodeContext;
 class CDecodingSink : public FrameSink
 {
 public:
-    mad_flow OnFrame(const mad_header& header, const mad_pcm& pcm) final;
+    FrameFlow OnFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) final;
+    // Float when the volume is scaled, so each sample is rounded once; else mpg123's 16 bits.
+    PcmSampleType WantedSampleType() const override;
 
     // Frames left out because they did not match the first frame.
     int SkippedFrames() const { return m_skippedFrames; }
@@ -28,7 +30,10 @@ public:
     bool SetUpFailed() const { return m_setUpFailed; }
 
     // Bytes of 16-bit PCM a frame converts to.
-    static std::size_t FramePcmBytes(const mad_pcm& pcm);
+    static std::size_t FramePcmBytes(const DecodedPcm& pcm);
+    // Bytes of 16-bit PCM a whole frame of this header holds, before any gapless trim: the
+    // chunk an encoder is opened with, so one chunk is one frame.
+    static std::size_t WholeFramePcmBytes(const Mp3FrameHeader& header, const DecodedPcm& pcm);
 
 protected:
     CDecodingSink() = default;
@@ -37,12 +42,12 @@ protected:
     static CTranscodeContext& Context();
 
     // Prepares the output for the first frame; false ends the run with nothing delivered.
-    virtual bool SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm) = 0;
+    virtual bool SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) = 0;
     // Whether a frame can go to the output that was set up; by default, frames of the first
     // frame's channel count and sample rate.
-    virtual bool AcceptsFrame(const mad_pcm& pcm) const;
+    virtual bool AcceptsFrame(const DecodedPcm& pcm) const;
     // Takes one converted frame (bytes of interleaved 16-bit little-endian PCM).
-    virtual mad_flow Deliver(const mad_header& header, const std::uint8_t* pcm, std::size_t bytes) = 0;
+    virtual FrameFlow Deliver(const Mp3FrameHeader& header, const std::uint8_t* pcm, std::size_t bytes) = 0;
 
     struct FrameShape
     {
@@ -54,7 +59,7 @@ protected:
 
 private:
     void PostProgress(const CTranscodeContext& context) const;
-    static void Convert(const mad_pcm& pcm, float volumeScale, std::uint8_t* out, std::uint64_t* clippedSamples);
+    static void Convert(const DecodedPcm& pcm, float volumeScale, std::uint8_t* out, std::uint64_t* clippedSamples);
 
     std::optional<FrameShape> m_firstFrame;
     int m_skippedFrames = 0;

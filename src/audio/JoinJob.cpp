@@ -3,8 +3,8 @@
 #include "app/OutputTarget.h"
 #include "audio/JoinSink.h"
 #include "audio/TranscodeContext.h"
+#include "codec/FileByteSource.h"
 #include "codec/Mp3Decoding.h"
-#include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
 #include "platform/ReplacementFile.h"
 #include "tags/Mp3TagFile.h"
@@ -101,13 +101,13 @@ bool CJoinJob::ProcessFile(const QString& path)
     context.elapsedSeconds = 0;
     context.SetDurationFromFile(path);
 
-    CWholeFile input;
-    if (!input.Load(path)) {
+    CFileByteSource input;
+    if (!input.Open(path)) {
         m_messages << OpenErrorText(path);
         return true; // the join goes on without it
     }
     CJoinSink sink(m_state, m_target);
-    DecodeMp3Buffer(input.Data(), input.Size(), sink);
+    DecodeMp3(input, sink);
     if (sink.SetUpFailed()) {
         m_messages << EncoderErrorText(m_outputPath, context.encoderError);
         m_outputFailed = true;

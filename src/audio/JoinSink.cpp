@@ -15,33 +15,34 @@ CJoinSink::CJoinSink(CJoinState& state, const RecordFormat& target)
     , m_target(target)
 {}
 
-bool CJoinSink::SetUpFirstFrame(const mad_header&, const mad_pcm& pcm)
+bool CJoinSink::SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm)
 {
     CTranscodeContext& context = Context();
     if (context.encoder) {
         return true; // a later file of the join
     }
     context.format = RecordFormat::Pcm16(m_target.channels, m_target.samplesPerSec);
-    if (!context.EnsureEncoder(static_cast<int>(std::size_t(pcm.length) * m_target.channels * kBytesPerSample))) {
+    if (!context.EnsureEncoder(static_cast<int>(std::size_t(std::max(header.samplesPerFrame, pcm.length)) *
+                                                m_target.channels * kBytesPerSample))) {
         return false;
     }
     m_state.Reset(static_cast<std::size_t>(context.encoder->ChunkBytes()), m_target.samplesPerSec, m_target.channels);
     return true;
 }
 
-bool CJoinSink::AcceptsFrame(const mad_pcm& pcm) const
+bool CJoinSink::AcceptsFrame(const DecodedPcm& pcm) const
 {
-    return pcm.samplerate > 0 && (pcm.channels == 1 || pcm.channels == 2);
+    return pcm.sampleRate > 0 && (pcm.channels == 1 || pcm.channels == 2);
 }
 
-mad_flow CJoinSink::Deliver(const mad_header& header, const std::uint8_t* pcm, std::size_t bytes)
+FrameFlow CJoinSink::Deliver(const Mp3FrameHeader& header, const std::uint8_t* pcm, std::size_t bytes)
 {
     CMp3StreamEncoder& encoder = *Context().encoder;
     const auto encode = [&encoder](const std::int16_t* chunk) {
         encoder.EncodeChunk(chunk);
         return encoder.LastError() == CMp3StreamEncoder::Error::None;
     };
-    const auto channels = static_cast<std::uint16_t>(MAD_NCHANNELS(&header));
+    const auto channels = header.channels;
     // The converted frame sits in the context's buffer, which is aligned for 16-bit samples.
     const auto* samples = reinterpret_cast<const std::int16_t*>(pcm);
     const std::size_t totalSamples = bytes / kBytesPerSample;
@@ -49,14 +50,14 @@ mad_flow CJoinSink::Deliver(const mad_header& header, const std::uint8_t* pcm, s
     const std::size_t pieceSamples = m_state.ChunkBytes() / kBytesPerSample / channels * channels;
     if (pieceSamples == 0) {
         m_encodeFailed = true;
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     }
     for (std::size_t offset = 0; offset < totalSamples; offset += pieceSamples) {
         const std::size_t count = std::min(pieceSamples, totalSamples - offset);
-        if (!m_state.AddPiece(samples + offset, count, header.samplerate, channels, encode)) {
+        if (!m_state.AddPiece(samples + offset, count, header.sampleRate, channels, encode)) {
             m_encodeFailed = true;
-            return MAD_FLOW_STOP;
+            return FrameFlow::Stop;
         }
     }
-    return MAD_FLOW_CONTINUE;
+    return FrameFlow::Continue;
 }

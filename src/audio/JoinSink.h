@@ -17,10 +17,10 @@ public:
     bool EncodeFailed() const { return m_encodeFailed; }
 
 protected:
-    bool SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm) override;
+    bool SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) override;
     // Any frame converts, whatever its rate and channels.
-    bool AcceptsFrame(const mad_pcm& pcm) const override;
-    mad_flow Deliver(const mad_header& header, const std::uint8_t* pcm, std::size_t bytes) override;
+    bool AcceptsFrame(const DecodedPcm& pcm) const override;
+    FrameFlow Deliver(const Mp3FrameHeader& header, const std::uint8_t* pcm, std::size_t bytes) override;
 
 private:
     CJoinState& m_state;

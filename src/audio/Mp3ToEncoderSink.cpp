@@ -5,24 +5,24 @@
 #include <algorithm>
 #include <cstring>
 
-bool CMp3ToEncoderSink::SetUpFirstFrame(const mad_header&, const mad_pcm& pcm)
+bool CMp3ToEncoderSink::SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm)
 {
     CTranscodeContext& context = Context();
     if (!context.encoder) {
-        context.format = RecordFormat::Pcm16(pcm.channels, pcm.samplerate);
+        context.format = RecordFormat::Pcm16(pcm.channels, pcm.sampleRate);
     }
-    return context.EnsureEncoder(static_cast<int>(FramePcmBytes(pcm)));
+    return context.EnsureEncoder(static_cast<int>(WholeFramePcmBytes(header, pcm)));
 }
 
-bool CMp3ToEncoderSink::AcceptsFrame(const mad_pcm& pcm) const
+bool CMp3ToEncoderSink::AcceptsFrame(const DecodedPcm& pcm) const
 {
     const RecordFormat& format = Context().format;
-    return pcm.channels == format.channels && pcm.samplerate == format.samplesPerSec;
+    return pcm.channels == format.channels && pcm.sampleRate == format.samplesPerSec;
 }
 
-mad_flow CMp3ToEncoderSink::Deliver(const mad_header&, const std::uint8_t* pcm, std::size_t bytes)
+FrameFlow CMp3ToEncoderSink::Deliver(const Mp3FrameHeader&, const std::uint8_t* pcm, std::size_t bytes)
 {
-    return EncodePcm(pcm, bytes) ? MAD_FLOW_CONTINUE : MAD_FLOW_STOP;
+    return EncodePcm(pcm, bytes) ? FrameFlow::Continue : FrameFlow::Stop;
 }
 
 void CMp3ToEncoderSink::OnRunEnd()

@@ -21,10 +21,10 @@ public:
     void OnRunEnd() override;
 
 protected:
-    bool SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm) override;
+    bool SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) override;
     // Frames of the encoder's channel count and sample rate.
-    bool AcceptsFrame(const mad_pcm& pcm) const override;
-    mad_flow Deliver(const mad_header& header, const std::uint8_t* pcm, std::size_t bytes) override;
+    bool AcceptsFrame(const DecodedPcm& pcm) const override;
+    FrameFlow Deliver(const Mp3FrameHeader& header, const std::uint8_t* pcm, std::size_t bytes) override;
 
     // Passes bytes of PCM to the encoder in whole chunks, holding back what does not fill one.
     // False when the encoder has failed.

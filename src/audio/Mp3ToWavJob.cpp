@@ -4,8 +4,8 @@
 #include "audio/Mp3ToWavSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
+#include "codec/FileByteSource.h"
 #include "codec/Mp3Decoding.h"
-#include "codec/WholeFile.h"
 #include "platform/ReplacementFile.h"
 
 namespace
@@ -46,8 +46,8 @@ bool CMp3ToWavJob::ProcessFile(const QString& path)
 
     // A file of the output's name is left alone when the input cannot be read: it may be a
     // conversion made earlier, or nothing to do with this job at all.
-    CWholeFile mp3;
-    if (!mp3.Load(path)) {
+    CFileByteSource mp3;
+    if (!mp3.Open(path)) {
         ReportOpenError(path);
         return false;
     }
@@ -66,7 +66,7 @@ bool CMp3ToWavJob::ProcessFile(const QString& path)
     SetFileRange(context.durationSeconds);
 
     CMp3ToWavSink sink(target.TemporaryPath());
-    DecodeMp3BufferAndFinishEncoder(mp3.Data(), mp3.Size(), sink);
+    DecodeMp3AndFinishEncoder(mp3, sink);
     if (sink.WriteFailed()) {
         sink.Close();
         ReportFailure(QStringLiteral("Create File %1 Error").arg(outputPath), true);

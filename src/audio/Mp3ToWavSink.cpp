@@ -9,9 +9,9 @@ CMp3ToWavSink::CMp3ToWavSink(const QString& outputPath)
     : m_outputPath(outputPath)
 {}
 
-bool CMp3ToWavSink::SetUpFirstFrame(const mad_header&, const mad_pcm& pcm)
+bool CMp3ToWavSink::SetUpFirstFrame(const Mp3FrameHeader&, const DecodedPcm& pcm)
 {
-    const WaveFormat format = WaveFormat::Pcm(pcm.channels, pcm.samplerate, kSixteenBits);
+    const WaveFormat format = WaveFormat::Pcm(pcm.channels, pcm.sampleRate, kSixteenBits);
     if (m_wave.Open(m_outputPath, &format, CWaveFile::kModeWrite) != CWaveFile::S_OK) {
         m_writeFailed = true;
         return false;
@@ -20,14 +20,14 @@ bool CMp3ToWavSink::SetUpFirstFrame(const mad_header&, const mad_pcm& pcm)
     return true;
 }
 
-mad_flow CMp3ToWavSink::Deliver(const mad_header&, const std::uint8_t* pcm, std::size_t bytes)
+FrameFlow CMp3ToWavSink::Deliver(const Mp3FrameHeader&, const std::uint8_t* pcm, std::size_t bytes)
 {
     std::uint32_t written = 0;
     if (m_wave.Write(static_cast<std::uint32_t>(bytes), pcm, &written) != CWaveFile::S_OK || written != bytes) {
         m_writeFailed = true;
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     }
-    return MAD_FLOW_CONTINUE;
+    return FrameFlow::Continue;
 }
 
 bool CMp3ToWavSink::Close()

@@ -3,10 +3,10 @@
 #include "audio/Mp3ToEncoderSink.h"
 #include "audio/TranscodeContext.h"
 #include "audio/TranscodeContextScope.h"
+#include "codec/FileByteSource.h"
 #include "codec/MediaLength.h"
 #include "codec/Mp3Decoding.h"
 #include "codec/Mp3TagRegions.h"
-#include "codec/WholeFile.h"
 #include "platform/FileLock.h"
 #include "platform/ReplacementFile.h"
 
@@ -24,21 +24,22 @@ constexpr double kShortfallToleranceSeconds = 0.05;
 constexpr double kShortfallToleranceShare = 0.01;
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr std::uint64_t kCopyPieceBytes = 256 * 1024;
 
-double FrameSeconds(const mad_pcm& pcm)
+double FrameSeconds(const DecodedPcm& pcm)
 {
-    return pcm.samplerate > 0 ? static_cast<double>(pcm.length) / pcm.samplerate : 0.0;
+    return pcm.sampleRate > 0 ? static_cast<double>(pcm.length) / pcm.sampleRate : 0.0;
 }
 
-// The playing time of every frame the decoder makes of bytes, each at its own rate.
-double DecodedSeconds(const std::uint8_t* data, std::size_t size)
+// The playing time of every frame the decoder makes of a file, each at its own rate.
+double DecodedSeconds(CByteSource& source)
 {
     double seconds = 0;
-    auto counter = MakeFrameSink([&seconds](const mad_header&, const mad_pcm& pcm) {
+    auto counter = MakeFrameSink([&seconds](const Mp3FrameHeader&, const DecodedPcm& pcm) {
         seconds += FrameSeconds(pcm);
-        return MAD_FLOW_CONTINUE;
+        return FrameFlow::Continue;
     });
-    DecodeMp3BufferAndFinishEncoder(data, size, counter);
+    DecodeMp3AndFinishEncoder(source, counter);
     return seconds;
 }
 
@@ -50,7 +51,7 @@ public:
     explicit CTimingSink(FrameSink& inner)
         : m_inner(inner)
     {}
-    mad_flow OnFrame(const mad_header& header, const mad_pcm& pcm) override
+    FrameFlow OnFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) override
     {
         m_seconds += FrameSeconds(pcm);
         return m_inner.OnFrame(header, pcm);
@@ -79,9 +80,21 @@ QString WriteProblem(const QString& path)
     return {};
 }
 
-bool WriteAll(QFile& file, const std::uint8_t* data, std::size_t size)
+// Copies length bytes of the source at offset to the file, a piece at a time.
+bool CopyRange(CByteSource& source, std::uint64_t offset, std::uint64_t length, QFile& file)
 {
-    return file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) == static_cast<qint64>(size);
+    std::vector<std::uint8_t> piece(std::min<std::uint64_t>(length, kCopyPieceBytes));
+    while (length > 0) {
+        const std::size_t count = std::min<std::uint64_t>(length, piece.size());
+        if (!source.ReadExactly(offset, count, piece.data()) ||
+            file.write(reinterpret_cast<const char*>(piece.data()), static_cast<qint64>(count)) !=
+                static_cast<qint64>(count)) {
+            return false;
+        }
+        offset += count;
+        length -= count;
+    }
+    return true;
 }
 } // namespace
 
@@ -103,8 +116,8 @@ bool CReencodeJob::ProcessFile(const QString& path)
         ReportFailure(CFileLock::BusyText(path), true);
         return false;
     }
-    CWholeFile source;
-    if (!source.Load(path)) {
+    CFileByteSource source;
+    if (!source.Open(path)) {
         ReportOpenError(path);
         return false;
     }
@@ -122,7 +135,7 @@ bool CReencodeJob::ProcessFile(const QString& path)
 
     CMp3ToEncoderSink sink;
     CTimingSink timing(sink);
-    DecodeMp3BufferAndFinishEncoder(source.Data(), source.Size(), timing);
+    DecodeMp3AndFinishEncoder(source, timing);
     if (IsCancelRequested()) {
         // The source stays whole; the part already encoded is thrown away with the temporary file.
         return false;
@@ -141,8 +154,8 @@ bool CReencodeJob::ProcessFile(const QString& path)
         return false;
     }
 
-    CWholeFile encoded;
-    if (!encoded.Load(audio.TemporaryPath())) {
+    CFileByteSource encoded;
+    if (!encoded.Open(audio.TemporaryPath())) {
         ReportFailure(
             QStringLiteral("%1: the re-encoded audio could not be read back; the file is left as it was").arg(path),
             true);
@@ -153,9 +166,8 @@ bool CReencodeJob::ProcessFile(const QString& path)
     // it would play for less than the old one, and the old one is worth more. The old one's
     // time is what decoded or what its frame headers promise, whichever is longer.
     const double sourceSeconds =
-        std::max(timing.Seconds(),
-                 static_cast<double>(CMediaLength::Mp3LengthMs(source.Data(), source.Size())) / kMillisecondsPerSecond);
-    const double newSeconds = DecodedSeconds(encoded.Data(), encoded.Size());
+        std::max(timing.Seconds(), static_cast<double>(CMediaLength::QueryLength(path)) / kMillisecondsPerSecond);
+    const double newSeconds = DecodedSeconds(encoded);
     const double tolerance = std::max(kShortfallToleranceSeconds, sourceSeconds * kShortfallToleranceShare);
     if (newSeconds + tolerance < sourceSeconds) {
         ReportFailure(QStringLiteral("%1: the re-encoded file would play for %2 s instead of %3 s; the file is left "
@@ -169,12 +181,12 @@ bool CReencodeJob::ProcessFile(const QString& path)
 
     // The new content takes the place of the old in the same file: through a symbolic link,
     // for every hard link, with the owner, group and mode it had.
-    const Mp3TagRegions tags = Mp3TagRegions::Find(source.Data(), source.Size());
+    const Mp3TagRegions tags = Mp3TagRegions::Find(source);
     CReplacementFile target(path, CReplacementFile::Mode::RewriteInPlace);
     QFile output(target.Create() ? target.TemporaryPath() : QString());
-    const bool written = output.open(QIODevice::WriteOnly) && WriteAll(output, source.Data(), tags.leadingBytes) &&
-                         WriteAll(output, encoded.Data(), encoded.Size()) &&
-                         WriteAll(output, source.Data() + source.Size() - tags.trailingBytes, tags.trailingBytes) &&
+    const bool written = output.open(QIODevice::WriteOnly) && CopyRange(source, 0, tags.leadingBytes, output) &&
+                         CopyRange(encoded, 0, encoded.Size(), output) &&
+                         CopyRange(source, source.Size() - tags.trailingBytes, tags.trailingBytes, output) &&
                          output.flush();
     output.close();
     if (!written || !target.Commit()) {

@@ -3,9 +3,8 @@
 #include "app/OutputTarget.h"
 #include "audio/SplitSink.h"
 #include "audio/TranscodeContext.h"
-#include "codec/MediaLength.h"
+#include "codec/FileByteSource.h"
 #include "codec/Mp3Decoding.h"
-#include "codec/WholeFile.h"
 #include "platform/AppEvent.h"
 #include "platform/FileLock.h"
 #include "tags/Mp3TagFile.h"
@@ -79,27 +78,26 @@ bool CSplitJob::ProcessFile(const QString& path)
     context.inputPath = path;
     context.SetDurationFromFile(path);
 
-    // Read under a shared lock, so a tag being written meanwhile cannot be read half-way.
+    // Read in pieces under a shared lock held to the end, so a tag being written meanwhile
+    // cannot be read half-way.
     CFileLock readLock;
     if (readLock.Acquire(path, CFileLock::Mode::Shared) == CFileLock::Result::Busy) {
         m_messages << CFileLock::BusyText(path);
         return false;
     }
-    CWholeFile input;
-    const bool loaded = input.Load(path);
-    readLock.Release();
-    if (!loaded) {
+    CFileByteSource input;
+    if (!input.Open(path)) {
         m_messages << QStringLiteral("Open File %1 Error").arg(path);
         return false;
     }
-    CSplitSink sink(BasePath(path), m_splitCount, CMediaLength::Mp3Samples(input.Data(), input.Size()));
+    // The samples the decoder will give, gapless trim included, so the parts come out equal.
+    CSplitSink sink(BasePath(path), m_splitCount, CountMp3Samples(input));
     sink.SetReplaceExisting(m_replaceExisting);
-    const QByteArray sourceBytes =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(input.Data()), static_cast<qsizetype>(input.Size()));
-    if (const CMp3TagFile::Reading tags = CMp3TagFile::ReadBytes(sourceBytes); !tags.FoundTags().isEmpty()) {
-        sink.SetPartTags(tags.fields);
+    if (const auto tags = CMp3TagFile::Read(path); tags && !tags->FoundTags().isEmpty()) {
+        sink.SetPartTags(tags->fields);
     }
-    DecodeMp3BufferAndFinishEncoder(input.Data(), input.Size(), sink);
+    DecodeMp3AndFinishEncoder(input, sink);
+    readLock.Release();
     // A cancel drops the part being written: only complete parts carry the part names.
     const bool complete = !m_cancelRequested && sink.CompleteLastPart();
     m_writtenFiles << sink.WrittenParts();

@@ -67,12 +67,12 @@ bool CSplitSink::CommitCurrentPart()
     return true;
 }
 
-bool CSplitSink::SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm)
+bool CSplitSink::SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm)
 {
     CTranscodeContext& context = Context();
-    context.format = RecordFormat::Pcm16(pcm.channels, pcm.samplerate);
+    context.format = RecordFormat::Pcm16(pcm.channels, pcm.sampleRate);
     context.bitrateKbps = static_cast<std::int32_t>(header.bitrate / kBitsPerKilobit);
-    m_chunkBytes = static_cast<int>(FramePcmBytes(pcm));
+    m_chunkBytes = static_cast<int>(WholeFramePcmBytes(header, pcm));
     if (!CreatePartFile()) {
         return false;
     }
@@ -122,12 +122,12 @@ bool CSplitSink::StartNextPart()
     return true;
 }
 
-mad_flow CSplitSink::Deliver(const mad_header&, const std::uint8_t* pcm, std::size_t bytes)
+FrameFlow CSplitSink::Deliver(const Mp3FrameHeader&, const std::uint8_t* pcm, std::size_t bytes)
 {
     if (!m_firstFrameDelivered) {
         m_firstFrameDelivered = true;
     } else if (BoundaryReached() && !StartNextPart()) {
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     }
     m_samplesWritten += bytes / (kBytesPerSample * FirstFrame()->channels);
     if (!EncodePcm(pcm, bytes)) {
@@ -135,9 +135,9 @@ mad_flow CSplitSink::Deliver(const mad_header&, const std::uint8_t* pcm, std::si
         m_errorText = QStringLiteral("%1: %2").arg(
             PartPath(m_basePath, m_partIndex),
             CMp3StreamEncoder::ErrorText(encoder ? encoder->LastError() : CMp3StreamEncoder::Error::EncoderRefused));
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     }
-    return MAD_FLOW_CONTINUE;
+    return FrameFlow::Continue;
 }
 
 bool CSplitSink::CompleteLastPart()

@@ -44,8 +44,8 @@ public:
     static QString PartPath(const QString& basePath, int partIndex);
 
 protected:
-    bool SetUpFirstFrame(const mad_header& header, const mad_pcm& pcm) override;
-    mad_flow Deliver(const mad_header& header, const std::uint8_t* pcm, std::size_t bytes) override;
+    bool SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) override;
+    FrameFlow Deliver(const Mp3FrameHeader& header, const std::uint8_t* pcm, std::size_t bytes) override;
 
 private:
     bool BoundaryReached() const;

@@ -2,6 +2,7 @@
 
 #include "audio/TranscodeOwner.h"
 #include "codec/MediaLength.h"
+#include "codec/MemoryByteSource.h"
 #include "codec/Mp3Decoding.h"
 
 namespace
@@ -68,11 +69,17 @@ void CTranscodeContext::DestroyInstance()
     InstanceSlot().reset();
 }
 
-int DecodeMp3BufferAndFinishEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink)
+int DecodeMp3AndFinishEncoder(CByteSource& source, FrameSink& sink)
 {
-    const int result = DecodeMp3Buffer(data, length, sink);
+    const int result = DecodeMp3(source, sink);
     if (auto* context = CTranscodeContext::Existing(); context && context->encoder) {
         context->encoder->Finish();
     }
     return result;
+}
+
+int DecodeMp3BufferAndFinishEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink)
+{
+    CMemoryByteSource source(data, length);
+    return DecodeMp3AndFinishEncoder(source, sink);
 }

@@ -55,8 +55,11 @@ public:
     static void DestroyInstance();
 };
 
+class CByteSource;
 class FrameSink;
 
-// Decodes like DecodeMp3Buffer, then finishes the running operation's encoder, if any, so its
-// file is complete even when the sink stopped early.
+// Decodes like DecodeMp3, then finishes the running operation's encoder, if any, so its file
+// is complete even when the sink stopped early.
+int DecodeMp3AndFinishEncoder(CByteSource& source, FrameSink& sink);
+// The same over a whole file held in memory.
 int DecodeMp3BufferAndFinishEncoder(const std::uint8_t* data, std::size_t length, FrameSink& sink);

@@ -172,14 +172,19 @@ bool CCliCommand::IsMp3File(const QString& path)
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0) {
         return false;
     }
+    if (file.read(kRiffMarkerBytes) == QByteArrayLiteral("RIFF")) {
+        return false;
+    }
+    // Measured through the file in pieces first; only when no sound is measured at all is the
+    // file mapped and its frames counted, so a long MP3 never becomes part of our memory.
+    file.close();
+    if (CMediaLength::QueryLength(path) > 0) {
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
     const uchar* bytes = file.map(0, file.size());
-    if (!bytes) {
-        return false;
-    }
-    const auto size = static_cast<std::size_t>(file.size());
-    if (size >= kRiffMarkerBytes && std::memcmp(bytes, "RIFF", kRiffMarkerBytes) == 0) {
-        return false;
-    }
     // Any frame makes it MP3, even one whose sound the LAME tag cuts to less than a millisecond.
-    return CMediaLength::Mp3Samples(bytes, size) > 0;
+    return bytes != nullptr && CMediaLength::Mp3Samples(bytes, static_cast<std::size_t>(file.size())) > 0;
 }

@@ -1,10 +1,10 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/CliArguments.h"
+#include "codec/FileByteSource.h"
 #include "codec/MediaLength.h"
 #include "codec/Mp3Decoding.h"
 #include "codec/WaveFile.h"
-#include "codec/WholeFile.h"
 #include "tags/GenreTable.h"
 #include "tags/Id3v1Tag.h"
 #include "tags/Mp3TagFile.h"
@@ -31,18 +31,18 @@ struct FirstFrame
 FirstFrame ProbeFirstFrame(const QString& path)
 {
     FirstFrame first;
-    CWholeFile file;
-    if (!file.Load(path)) {
+    CFileByteSource file;
+    if (!file.Open(path)) {
         return first;
     }
-    auto sink = MakeFrameSink([&first](const mad_header& header, const mad_pcm& pcm) {
+    auto sink = MakeFrameSink([&first](const Mp3FrameHeader& header, const DecodedPcm& pcm) {
         first.bitrateKbps = static_cast<int>(header.bitrate / kBitsPerKilobit);
-        first.sampleRate = static_cast<int>(header.samplerate);
+        first.sampleRate = static_cast<int>(header.sampleRate);
         first.channels = pcm.channels;
-        return MAD_FLOW_STOP;
+        return FrameFlow::Stop;
     });
     // Leaves any running operation's encoder alone: a probe is no part of that operation.
-    DecodeMp3Buffer(file.Data(), file.Size(), sink);
+    DecodeMp3(file, sink);
     return first;
 }
 

@@ -1,23 +1,33 @@
 #pragma once
 
-#include <mad.h>
+#include "codec/DecodedFrame.h"
+
 #include <utility>
 
-// Receives every decoded frame of a decoding run. Returning MAD_FLOW_STOP ends the run
-// after this frame; MAD_FLOW_CONTINUE goes on.
+// What a sink asks of the decoding run after a frame.
+enum class FrameFlow
+{
+    Continue,
+    Stop, // ends the run after this frame
+};
+
+// Receives every decoded frame of a decoding run.
 class FrameSink
 {
 public:
     virtual ~FrameSink() = default;
 
-    virtual mad_flow OnFrame(const mad_header& header, const mad_pcm& pcm) = 0;
+    virtual FrameFlow OnFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) = 0;
     // Called once after the last frame, before the encoder is finished, so a sink that holds
     // back a partial chunk can still pass it on.
     virtual void OnRunEnd() {}
+    // Asked once before the run. 16-bit samples are mpg123's own output, bit for bit; a sink
+    // that scales the volume asks for float so the scaled sample is rounded only once.
+    virtual PcmSampleType WantedSampleType() const { return PcmSampleType::Int16; }
 };
 
 // Lets a lambda or any other callable serve as a sink:
-//   auto sink = MakeFrameSink([&](const mad_header& h, const mad_pcm& p) { ...; return MAD_FLOW_CONTINUE; });
+//   auto sink = MakeFrameSink([&](const Mp3FrameHeader& h, const DecodedPcm& p) { ...; return FrameFlow::Continue; });
 template <typename Callable>
 class CCallableFrameSink final : public FrameSink
 {
@@ -26,7 +36,7 @@ public:
         : m_callable(std::move(callable))
     {}
 
-    mad_flow OnFrame(const mad_header& header, const mad_pcm& pcm) override { return m_callable(header, pcm); }
+    FrameFlow OnFrame(const Mp3FrameHeader& header, const DecodedPcm& pcm) override { return m_callable(header, pcm); }
 
 private:
     Callable m_callable;

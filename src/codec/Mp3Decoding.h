@@ -5,9 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Decodes a whole MP3 file held in memory, frame by frame, into the sink. Tags are never
-// decoded: ID3v2 tags in front of the audio or between frames are skipped by their size, and
-// ID3v1, APE or appended ID3v2 tags at the end are cut away. Damaged frames are skipped, with
-// one line on stderr per kind of error. Returns libmad's run result: 0 after a normal end (the data
-// ran out or the sink stopped), -1 on failure.
+class CByteSource;
+
+// Decodes the MP3 file the source holds, frame by frame, into the sink (see CMpg123Stream for
+// what is heard and what is skipped). Returns 0 after a normal end (the audio ran out or the
+// sink stopped), -1 on failure (the input could not be read, or the sink failed).
+int DecodeMp3(CByteSource& source, FrameSink& sink);
+// The same over a whole file held in memory.
 int DecodeMp3Buffer(const std::uint8_t* data, std::size_t length, FrameSink& sink);
+// Samples per channel the file decodes to, read from its frame headers and LAME tag without
+// decoding; 0 when there is no audio.
+std::uint64_t CountMp3Samples(CByteSource& source);

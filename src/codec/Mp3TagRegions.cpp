@@ -1,5 +1,8 @@
 #include "codec/Mp3TagRegions.h"
 
+#include "codec/ByteSource.h"
+
+#include <array>
 #include <cstring>
 
 namespace
@@ -30,19 +33,25 @@ std::uint32_t Le32(const std::uint8_t* p)
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+// The size of the APE tag whose footer this is (header included), or 0 when it is none or the
+// tag would be larger than room.
+std::size_t ApeFooterSize(const std::uint8_t* footer, std::size_t room)
+{
+    if (std::memcmp(footer, kApeMarker, kApeMarkerBytes) != 0) {
+        return 0;
+    }
+    const std::uint64_t size = Le32(footer + kApeSizeOffset) +
+                               ((Le32(footer + kApeFlagsOffset) & kApeHasHeaderFlag) != 0 ? kApeFooterBytes : 0);
+    return size >= kApeFooterBytes && size <= room ? static_cast<std::size_t>(size) : 0;
+}
+
 // The size of the APE tag that ends at end (header included), or 0 when none ends there.
 std::size_t ApeBytes(const std::uint8_t* data, std::size_t end, std::size_t earliest)
 {
     if (end < earliest + kApeFooterBytes) {
         return 0;
     }
-    const std::uint8_t* footer = data + end - kApeFooterBytes;
-    if (std::memcmp(footer, kApeMarker, kApeMarkerBytes) != 0) {
-        return 0;
-    }
-    const std::uint64_t size = Le32(footer + kApeSizeOffset) +
-                               ((Le32(footer + kApeFlagsOffset) & kApeHasHeaderFlag) != 0 ? kApeFooterBytes : 0);
-    return size >= kApeFooterBytes && size <= end - earliest ? static_cast<std::size_t>(size) : 0;
+    return ApeFooterSize(data + end - kApeFooterBytes, end - earliest);
 }
 
 // The size of the ID3v2 tag at p (header and footer included), or 0 when none starts there.
@@ -79,5 +88,36 @@ Mp3TagRegions Mp3TagRegions::Find(const std::uint8_t* data, std::size_t size)
         regions.trailingBytes = kId3v1Bytes;
     }
     regions.trailingBytes += ApeBytes(data, size - regions.trailingBytes, regions.leadingBytes);
+    return regions;
+}
+
+Mp3TagRegions Mp3TagRegions::Find(CByteSource& source)
+{
+    Mp3TagRegions regions;
+    const std::uint64_t size = source.Size();
+    std::array<std::uint8_t, kId3v2HeaderBytes> header{};
+    // A tag's header says its size; the whole tag need not be read to step over it. Only the
+    // header is looked at, and the size is checked against what is left of the file.
+    while (source.ReadExactly(regions.leadingBytes, header.size(), header.data())) {
+        const std::size_t tag = Id3v2Bytes(header.data(), std::size_t(size - regions.leadingBytes));
+        if (tag == 0) {
+            break;
+        }
+        regions.leadingBytes += tag;
+    }
+    std::array<std::uint8_t, kMarkerBytes> marker{};
+    if (size - regions.leadingBytes >= kId3v1Bytes &&
+        source.ReadExactly(size - kId3v1Bytes, marker.size(), marker.data()) &&
+        std::memcmp(marker.data(), kId3v1Marker, kMarkerBytes) == 0) {
+        regions.trailingBytes = kId3v1Bytes;
+    }
+    // An APE tag before the ID3v1 tag is known by its footer alone.
+    std::array<std::uint8_t, kApeFooterBytes> footer{};
+    const std::uint64_t apeEnd = size - regions.trailingBytes;
+    if (apeEnd >= regions.leadingBytes + kApeFooterBytes &&
+        source.ReadExactly(apeEnd - kApeFooterBytes, footer.size(), footer.data())) {
+        const std::size_t room = std::size_t(apeEnd - regions.leadingBytes);
+        regions.trailingBytes += ApeFooterSize(footer.data(), room);
+    }
     return regions;
 }

@@ -1,5 +1,6 @@
 #include "codec/SampleScaling.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -8,45 +9,35 @@ namespace
 {
 constexpr int kBitsPerByte = 8;
 constexpr unsigned kLowByteMask = 0xFF;
-constexpr std::size_t kStereo = 2;
+constexpr float kUnchangedVolume = 1.0f;
+// The largest value below the top of the range whose floor is still kMax16.
+constexpr float kTopKept = 32767.0f;
 // Samples converted into a local block before they are copied out as bytes: small enough for
 // the stack, large enough that the copy costs next to nothing.
 constexpr std::size_t kBlockSamples = 512;
 
 // Branch-free twin of ScaleSample for a finite volume scale, where the product cannot be NaN.
-// The sum goes through double, which holds it exactly, so its one rounding to float is the same
-// as that of the 64-bit sum ScaleSample converts; unlike the 64-bit conversion it vectorises.
+// Clipping first keeps the floor inside the 16-bit range; the floor is taken as the truncation
+// of a positive double (shifted by a full scale), which holds the float exactly and vectorises.
 // Counts into clips the samples it held to the 16-bit range.
-inline std::int16_t ScaleFiniteSample(mad_fixed_t sample, float volumeScale, std::uint32_t& clips)
+inline std::int16_t ScaleFiniteSample(float sample, float volumeScale, std::uint32_t& clips)
 {
     using namespace SampleScaling;
-    const auto rounded = static_cast<float>(static_cast<double>(sample) + static_cast<double>(kHalfStep));
-    const float product = std::min(std::max(rounded * volumeScale, -kProductBound), kProductBound);
-    const auto t = static_cast<std::int32_t>(product);
-    // Clipping to the 16-bit range before the shift gives exactly the limits ScaleSample returns.
-    const std::int32_t clipped =
-        std::min(std::max(t, static_cast<std::int32_t>(-kFullScale)), static_cast<std::int32_t>(kFullScale - 1));
-    clips += static_cast<std::uint32_t>(clipped != t);
-    return static_cast<std::int16_t>(clipped >> kShiftTo16Bit);
+    const float product = (sample * kFullScale + kHalfStep) * volumeScale;
+    // Not a number only when a sample far out of range meets a volume of 0.
+    const float number = product == product ? product : 0.0f;
+    const float clipped = std::min(std::max(number, -kFullScale), kTopKept);
+    clips += static_cast<std::uint32_t>(number >= kFullScale || number < -kFullScale);
+    const auto shifted = static_cast<std::int32_t>(static_cast<double>(clipped) + static_cast<double>(kFullScale));
+    return static_cast<std::int16_t>(shifted - static_cast<std::int32_t>(kFullScale));
 }
 
-std::uint32_t ScaleMonoBlock(const mad_fixed_t* __restrict left, std::size_t count, float volumeScale,
-                             std::int16_t* __restrict out)
+std::uint32_t ScaleBlock(const float* __restrict samples, std::size_t count, float volumeScale,
+                         std::int16_t* __restrict out)
 {
     std::uint32_t clips = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        out[i] = ScaleFiniteSample(left[i], volumeScale, clips);
-    }
-    return clips;
-}
-
-std::uint32_t ScaleStereoBlock(const mad_fixed_t* __restrict left, const mad_fixed_t* __restrict right,
-                               std::size_t count, float volumeScale, std::int16_t* __restrict out)
-{
-    std::uint32_t clips = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        out[kStereo * i] = ScaleFiniteSample(left[i], volumeScale, clips);
-        out[kStereo * i + 1] = ScaleFiniteSample(right[i], volumeScale, clips);
+        out[i] = ScaleFiniteSample(samples[i], volumeScale, clips);
     }
     return clips;
 }
@@ -65,33 +56,44 @@ void StoreLittleEndian(const std::int16_t* samples, std::size_t count, std::uint
 }
 } // namespace
 
-void ScaleFrameTo16(const mad_fixed_t* left, const mad_fixed_t* right, std::size_t count, float volumeScale,
-                    std::uint8_t* out, std::uint64_t* clippedSamples)
+void ScaleFrameTo16(const float* samples, std::size_t count, float volumeScale, std::uint8_t* out,
+                    std::uint64_t* clippedSamples)
 {
-    const std::size_t channels = right ? kStereo : 1;
     std::array<std::int16_t, kBlockSamples> block;
     if (!std::isfinite(volumeScale)) {
         // Never offered to users, but a NaN or infinite scale must still give ScaleSample's result.
         for (std::size_t i = 0; i < count; ++i) {
-            block[0] = ScaleSample(left[i], volumeScale);
-            if (right) {
-                block[1] = ScaleSample(right[i], volumeScale);
-            }
-            StoreLittleEndian(block.data(), channels, out);
-            out += channels * sizeof(std::int16_t);
+            block[0] = ScaleSample(samples[i], volumeScale);
+            StoreLittleEndian(block.data(), 1, out);
+            out += sizeof(std::int16_t);
         }
         return;
     }
-    const std::size_t framesPerBlock = kBlockSamples / channels;
-    for (std::size_t done = 0; done < count; done += framesPerBlock) {
-        const std::size_t frames = std::min(framesPerBlock, count - done);
-        const std::uint32_t clips = right
-                                        ? ScaleStereoBlock(left + done, right + done, frames, volumeScale, block.data())
-                                        : ScaleMonoBlock(left + done, frames, volumeScale, block.data());
+    for (std::size_t done = 0; done < count; done += kBlockSamples) {
+        const std::size_t n = std::min(kBlockSamples, count - done);
+        const std::uint32_t clips = ScaleBlock(samples + done, n, volumeScale, block.data());
         if (clippedSamples) {
             *clippedSamples += clips;
         }
-        StoreLittleEndian(block.data(), frames * channels, out);
-        out += frames * channels * sizeof(std::int16_t);
+        StoreLittleEndian(block.data(), n, out);
+        out += n * sizeof(std::int16_t);
+    }
+}
+
+void Scale16FrameTo16(const std::int16_t* samples, std::size_t count, float volumeScale, std::uint8_t* out,
+                      std::uint64_t* clippedSamples)
+{
+    if (volumeScale == kUnchangedVolume) {
+        StoreLittleEndian(samples, count, out);
+        return;
+    }
+    std::array<float, kBlockSamples> block;
+    for (std::size_t done = 0; done < count; done += kBlockSamples) {
+        const std::size_t n = std::min(kBlockSamples, count - done);
+        for (std::size_t i = 0; i < n; ++i) {
+            block[i] = SampleFrom16(samples[done + i]);
+        }
+        ScaleFrameTo16(block.data(), n, volumeScale, out, clippedSamples);
+        out += n * sizeof(std::int16_t);
     }
 }

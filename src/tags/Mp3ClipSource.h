@@ -5,17 +5,18 @@
 #include <QByteArray>
 #include <QString>
 #include <set>
-#include <vector>
 
-// An MP3 file decoded with libmad for listening. The file is held in memory; a start position
-// is reached by counting frame headers without decoding them, so seeking far into a long file
-// is quick, and a few frames before the position are decoded and thrown away so that the bit
-// reservoir and the synthesis filter are warm when the first heard sample comes out.
+class CByteSource;
+
+// An MP3 file decoded for listening, read from disk in pieces as it plays. A start position is
+// reached by reading frame headers without decoding them, so seeking far into a long file is
+// quick; libmpg123 decodes the few frames before it that the bit reservoir needs. Gapless: the
+// positions count the samples mpg123 plays, without the encoder's delay.
 class CMp3ClipSource : public CClipSource
 {
 public:
-    // Reads the file and takes the output format from its first decodable frame. False when
-    // the file cannot be read or holds no MPEG audio.
+    // Takes the output format from the file's first decodable frame. False when the file
+    // cannot be read or holds no MPEG audio.
     bool Load(const QString& path);
     // The same with the file's bytes at hand.
     bool LoadBytes(const QByteArray& bytes);
@@ -24,9 +25,12 @@ public:
     bool Run(std::int64_t startMs, const PcmConsumer& consumer) override;
 
 private:
-    // The audio between the tags in front and behind, followed by libmad's guard bytes so the
-    // last frame decodes too.
-    std::vector<std::uint8_t> m_audio;
+    bool TakeFormat(CByteSource& source);
+    bool RunOver(CByteSource& source, std::int64_t startMs, const PcmConsumer& consumer);
+
+    QString m_path;     // the file, when loaded by path
+    QByteArray m_bytes; // the bytes, when loaded from memory
+    bool m_loaded = false;
     PcmFormat m_format;
     std::set<int> m_reportedErrors; // kinds of decoding error already reported for the file
 };

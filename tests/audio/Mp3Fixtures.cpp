@@ -66,13 +66,25 @@ QString MakeBareToneMp3(const QString& folder, const QString& name, int sampleRa
     return EncodeTone(folder, name, sampleRate, channels, seconds, kbps, kAmplitude, {QStringLiteral("-t")});
 }
 
-std::vector<std::int16_t> Mpg123Pcm(const QString& mp3Path)
+namespace
 {
-    const auto decoded = RunTool(QStringLiteral("mpg123"),
-                                 {QStringLiteral("-q"), QStringLiteral("--no-gapless"), QStringLiteral("-s"), mp3Path});
+std::vector<std::int16_t> Mpg123Output(const QStringList& arguments)
+{
+    const auto decoded = RunTool(QStringLiteral("mpg123"), arguments);
     std::vector<std::int16_t> pcm(static_cast<std::size_t>(decoded.out.size()) / 2);
     std::memcpy(pcm.data(), decoded.out.constData(), pcm.size() * 2);
     return pcm;
+}
+} // namespace
+
+std::vector<std::int16_t> Mpg123Pcm(const QString& mp3Path)
+{
+    return Mpg123Output({QStringLiteral("-q"), QStringLiteral("--no-gapless"), QStringLiteral("-s"), mp3Path});
+}
+
+std::vector<std::int16_t> Mpg123GaplessPcm(const QString& mp3Path)
+{
+    return Mpg123Output({QStringLiteral("-q"), QStringLiteral("-s"), mp3Path});
 }
 
 Likeness Compare(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b, int channels, int frameLength)
@@ -102,21 +114,21 @@ Likeness Compare(const std::vector<std::int16_t>& a, const std::vector<std::int1
     return best;
 }
 
-bool CCollectingSink::SetUpFirstFrame(const mad_header&, const mad_pcm& frame)
+bool CCollectingSink::SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& frame)
 {
-    sampleRate = frame.samplerate;
+    sampleRate = frame.sampleRate;
     channels = frame.channels;
-    frameLength = frame.length;
+    frameLength = header.samplesPerFrame;
     return true;
 }
 
-mad_flow CCollectingSink::Deliver(const mad_header&, const std::uint8_t* bytes, std::size_t size)
+FrameFlow CCollectingSink::Deliver(const Mp3FrameHeader&, const std::uint8_t* bytes, std::size_t size)
 {
     ++frames;
     const std::size_t old = pcm.size();
     pcm.resize(old + size / 2);
     std::memcpy(pcm.data() + old, bytes, size);
-    return MAD_FLOW_CONTINUE;
+    return FrameFlow::Continue;
 }
 
 CStderrCapture::CStderrCapture()

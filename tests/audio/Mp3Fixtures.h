@@ -24,6 +24,8 @@ QString MakeBareToneMp3(const QString& folder, const QString& name, int sampleRa
 
 // Raw interleaved 16-bit PCM from mpg123 (every frame, no gapless trimming).
 std::vector<std::int16_t> Mpg123Pcm(const QString& mp3Path);
+// The same as mpg123 plays it: gapless, the Info frame and the LAME tag's delay and padding cut.
+std::vector<std::int16_t> Mpg123GaplessPcm(const QString& mp3Path);
 
 // Best normalised correlation of b against a over whole-frame shifts of up to two frames,
 // with the RMS of the difference at that shift.
@@ -42,11 +44,11 @@ public:
     int frames = 0;
     unsigned sampleRate = 0;
     unsigned channels = 0;
-    unsigned frameLength = 0;
+    unsigned frameLength = 0; // samples per channel of a whole frame
 
 protected:
-    bool SetUpFirstFrame(const mad_header& header, const mad_pcm& frame) override;
-    mad_flow Deliver(const mad_header& header, const std::uint8_t* bytes, std::size_t size) override;
+    bool SetUpFirstFrame(const Mp3FrameHeader& header, const DecodedPcm& frame) override;
+    FrameFlow Deliver(const Mp3FrameHeader& header, const std::uint8_t* bytes, std::size_t size) override;
 };
 
 // Redirects the process's stderr into a file while alive.

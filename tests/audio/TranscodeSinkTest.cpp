@@ -127,7 +127,7 @@ TEST_F(TranscodeSinkTest, ReencodesAtTheNewBitRateKeepingRateChannelsAndLength)
         EXPECT_EQ(FfprobeField(output, QStringLiteral("bit_rate")), QStringLiteral("64000"));
         EXPECT_EQ(FfprobeField(output, QStringLiteral("sample_rate")).toInt(), rate);
         EXPECT_EQ(FfprobeField(output, QStringLiteral("channels")).toInt(), channels);
-        // libmad adds the source's info frame as silence and the encoder its own delay.
+        // The encoder adds its own delay.
         EXPECT_NEAR(Duration(output), Duration(source), 0.15);
         EXPECT_LT(QFileInfo(output).size(), QFileInfo(source).size() * 6 / 10);
 
