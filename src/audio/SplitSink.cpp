@@ -97,8 +97,9 @@ bool CSplitSink::BoundaryReached() const
 bool CSplitSink::StartNextPart()
 {
     CMp3StreamEncoder& encoder = *Context().encoder;
-    const bool flushed = FlushPending();
-    if (!encoder.Finish() || !flushed) {
+    // A partial chunk held back is the start of the next part: padded out here it would put
+    // silence at every cut, since gapless frames no longer line up with the chunks.
+    if (!encoder.Finish()) {
         m_errorText = QStringLiteral("%1: %2").arg(m_part ? m_part->TargetPath() : m_basePath,
                                                    CMp3StreamEncoder::ErrorText(encoder.LastError()));
         m_part.reset();
