@@ -3,6 +3,7 @@
 #include "platform/lame_enc/InfoTagFrame.h"
 #include "support/TestSupport.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <array>
 #include <dlfcn.h>
@@ -258,15 +259,17 @@ TEST_F(LameEncTest, HeaderFlagsComeFromTheirOffsetsAndBadRecordsAreRefused)
         std::uint32_t value;
         BeError expected;
     };
-    constexpr std::array<Refusal, 7> kRefusals = {{{0, 255, kBeInvalidConfig},
+    constexpr std::array<Refusal, 8> kRefusals = {{{0, 255, kBeInvalidConfig},
                                                    {4, 0, kBeInvalidConfig},
                                                    {8, 40, kBeInvalidConfig},
                                                    {12, 0, kBeInvalidParameters},
                                                    {16, 12345, kBeInvalidParameters},
                                                    {20, 4, kBeInvalidParameters},
-                                                   {68, 1, kBeInvalidParameters}}};
+                                                   {72, 10, kBeInvalidParameters},  // past V9
+                                                   {80, 4, kBeInvalidParameters}}}; // ABR
     for (const Refusal& refusal : kRefusals) {
         Record bad(44100, 2, 128);
+        bad.Put(68, refusal.offset >= 72 ? 1 : 0); // VBR fields count only with VBR on
         bad.Put(refusal.offset, refusal.value);
         std::uint32_t samples = 0;
         std::uint32_t size = 0;
@@ -277,6 +280,35 @@ TEST_F(LameEncTest, HeaderFlagsComeFromTheirOffsetsAndBadRecordsAreRefused)
     }
     std::uint32_t samples = 0;
     EXPECT_EQ(m_library.init(nullptr, &samples, &samples, nullptr), kBeInvalidParameters);
+}
+
+TEST_F(LameEncTest, VbrLevelsGiveFramesOfVaryingSizeWithinTheirBounds)
+{
+    // A tone then silence: a VBR stream spends far fewer bits on the silence.
+    constexpr int kRate = 48000;
+    std::vector<std::int16_t> pcm = TestSupport::SinePcm(2, kRate, 0.6, 440.0);
+    pcm.resize(pcm.size() * 2, 0);
+    const auto vbrRecord = [](int quality, int lowestKbps) {
+        Record record(kRate, 2, lowestKbps);
+        record.Put(68, 1);
+        record.Put(72, std::uint32_t(quality));
+        record.Put(80, 2); // the new VBR method
+        return record;
+    };
+    const QString v2 = Encode(vbrRecord(2, 0), pcm);
+    const Mp3Check::StreamSummary summary = Mp3Check::Walk(TestSupport::ReadAll(v2));
+    EXPECT_TRUE(summary.contiguous);
+    EXPECT_GT(summary.bitrates.size(), 1u) << "a VBR stream changes its frames' bit rate";
+    EXPECT_EQ(summary.sampleRates, std::set<int>{kRate});
+    const Mp3Check::Decoded decoded = Mp3Check::Decode(v2, 2);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.ffprobeRate, QString::number(kRate));
+
+    const QString v9 = Encode(vbrRecord(9, 0), pcm);
+    EXPECT_LT(QFileInfo(v9).size(), QFileInfo(v2).size());
+    // A bit rate field with VBR on is the lowest rate a frame may take.
+    const QString floored = Encode(vbrRecord(2, 128), pcm);
+    EXPECT_GE(*Mp3Check::Walk(TestSupport::ReadAll(floored)).bitrates.begin(), 128);
 }
 
 TEST_F(LameEncTest, AnySampleCountIsConsumedWhole)

@@ -67,6 +67,25 @@ enum BeMode
     kBeModeMono = 3
 };
 
+/* Used when the enable-VBR field is non-zero: the stream is variable bit rate at LAME's level
+ * V0 (best) to V9 (smallest) from the VBR quality field. A non-zero bit rate field is then the
+ * lowest rate a frame may take and a non-zero maximum bit rate field the highest. */
+enum BeVbrMethod
+{
+    kBeVbrMethodNone = -1, /* treated as the default method */
+    kBeVbrMethodDefault = 0,
+    kBeVbrMethodOld = 1,
+    kBeVbrMethodNew = 2,
+    kBeVbrMethodMtrh = 3,
+    kBeVbrMethodAbr = 4 /* refused: average bit rate streams are not offered */
+};
+
+enum BeVbrQualityRange
+{
+    kBeBestVbrQuality = 0,
+    kBeSmallestVbrQuality = 9
+};
+
 enum BeMpegVersion
 {
     kBeMpeg2 = 0,

@@ -137,6 +137,35 @@ int CLameStream::NearestAllowedBitrate(int kbps, int sampleRate)
     return NearestInTable(kMpeg25Bitrates, kbps);
 }
 
+bool CLameStream::IsAcceptableVbrRequest(const std::uint8_t* record)
+{
+    if (ReadU32(record, kBeEnableVbrOffset) == 0) {
+        return true;
+    }
+    const auto method = static_cast<std::int32_t>(ReadU32(record, kBeVbrMethodOffset));
+    return method >= kBeVbrMethodNone && method < kBeVbrMethodAbr &&
+           ReadU32(record, kBeVbrQualityOffset) <= kBeSmallestVbrQuality;
+}
+
+void CLameStream::ApplyVbr(lame_global_flags* flags, const std::uint8_t* record, int outputRate)
+{
+    const auto method = static_cast<std::int32_t>(ReadU32(record, kBeVbrMethodOffset));
+    // The bit rate field bounds the frames from below here; it is no target rate.
+    lame_set_brate(flags, 0);
+    lame_set_VBR(flags, method == kBeVbrMethodOld ? vbr_rh : vbr_mtrh);
+    lame_set_VBR_q(flags, static_cast<int>(ReadU32(record, kBeVbrQualityOffset)));
+    const std::uint32_t lowest = std::min(ReadU32(record, kBeBitrateOffset), kHighestMpegBitrate);
+    if (lowest != 0) {
+        lame_set_VBR_min_bitrate_kbps(flags, NearestAllowedBitrate(static_cast<int>(lowest), outputRate));
+        // Strictly: LAME would otherwise still drop to its smallest frame for digital silence.
+        lame_set_VBR_hard_min(flags, 1);
+    }
+    const std::uint32_t highest = std::min(ReadU32(record, kBeMaxBitrateOffset), kHighestMpegBitrate);
+    if (highest != 0) {
+        lame_set_VBR_max_bitrate_kbps(flags, NearestAllowedBitrate(static_cast<int>(highest), outputRate));
+    }
+}
+
 std::unique_ptr<CLameStream> CLameStream::Create(const std::uint8_t* record, BeError& error)
 {
     auto stream = std::make_unique<CLameStream>(PrivateTag{});
@@ -163,11 +192,9 @@ bool CLameStream::Configure(const std::uint8_t* record, BeError& error)
     const std::uint32_t resampleRate = ReadU32(record, kBeResampleRateOffset);
     const std::uint32_t mode = ReadU32(record, kBeModeOffset);
     const std::uint16_t quality = ReadU16(record, kBeQualityOffset);
-    // Only constant bit rate streams are offered: a VBR or ABR file would need the header frame
-    // these streams never reserve.
     if (inputRate < kLowestInputRate || inputRate > kHighestInputRate ||
         (resampleRate != 0 && !IsMp3SampleRate(resampleRate)) || mode > kBeModeMono ||
-        ReadU32(record, kBeEnableVbrOffset) != 0 || ReadU32(record, kBePresetOffset) != 0 ||
+        !IsAcceptableVbrRequest(record) || ReadU32(record, kBePresetOffset) != 0 ||
         ReadU32(record, kBeEmphasisOffset) > kHighestEmphasis || quality > kMaxLameQuality) {
         return false;
     }
@@ -197,6 +224,9 @@ bool CLameStream::Configure(const std::uint8_t* record, BeError& error)
     lame_set_out_samplerate(flags, outputRate);
     lame_set_VBR(flags, vbr_off);
     lame_set_brate(flags, bitrate);
+    if (ReadU32(record, kBeEnableVbrOffset) != 0) {
+        ApplyVbr(flags, record, outputRate);
+    }
     lame_set_emphasis(flags, static_cast<int>(ReadU32(record, kBeEmphasisOffset)));
     lame_set_extension(flags, ReadU32(record, kBePrivateOffset) != 0);
     lame_set_error_protection(flags, ReadU32(record, kBeCrcOffset) != 0);

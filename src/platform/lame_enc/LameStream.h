@@ -48,6 +48,10 @@ private:
     };
 
     bool Configure(const std::uint8_t* record, BeError& error);
+    // Variable bit rate, kept apart from the constant-rate set-up: whether the record asks for
+    // it in a form this library honours, and the LAME settings that give it.
+    static bool IsAcceptableVbrRequest(const std::uint8_t* record);
+    static void ApplyVbr(lame_global_flags* flags, const std::uint8_t* record, int outputRate);
     // Encodes whole frames (one sample per channel each) and appends to output.
     bool EncodeFrames(const std::int16_t* samples, std::uint32_t frames, std::uint8_t*& output,
                       std::uint64_t& capacity);
