@@ -2,6 +2,7 @@
 
 #include "app/AtomicFile.h"
 #include "app/DataFolder.h"
+#include "codec/BitrateChoice.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,11 +111,6 @@ void AppendCountedString(QByteArray& bytes, const QString& text)
     bytes.append(utf8);
 }
 
-bool IsValidBitrateIndex(int index)
-{
-    return index >= 0 && static_cast<std::size_t>(index) < BitrateTable.size();
-}
-
 // The capture format is always 16-bit PCM, mono or stereo; a damaged file must not hand a
 // zero rate or a zero-width frame to the capture and encoder code.
 RecordFormat UsableFormat(RecordFormat format)
@@ -172,7 +168,7 @@ bool ReadFields(ByteReader& reader, CRecordSettings& settings)
     if (!reader.Read(value)) {
         return false;
     }
-    settings.SetBitrateIndex(IsValidBitrateIndex(value) ? value : CRecordSettings::kDefaultBitrateIndex);
+    settings.SetBitrateIndex(BitrateChoice::IsValidIndex(value) ? value : CRecordSettings::kDefaultBitrateIndex);
 
     std::uint32_t recordingCount = 0;
     if (!reader.Read(recordingCount)) {
@@ -282,8 +278,8 @@ QByteArray CRecordSettings::ToBytes() const
     AppendLittleEndian<std::int32_t>(bytes, m_skipSilentPassages.load(std::memory_order_relaxed));
     AppendLittleEndian<std::int32_t>(bytes, std::max(0, m_longSilenceAction.load(std::memory_order_relaxed)));
     AppendLittleEndian<std::int32_t>(bytes, m_silenceDetectorEnabled.load(std::memory_order_relaxed));
-    AppendLittleEndian<std::int32_t>(bytes,
-                                     IsValidBitrateIndex(m_bitrateIndex) ? m_bitrateIndex : kDefaultBitrateIndex);
+    AppendLittleEndian<std::int32_t>(bytes, BitrateChoice::IsValidIndex(m_bitrateIndex) ? m_bitrateIndex
+                                                                                        : kDefaultBitrateIndex);
     AppendLittleEndian(bytes, static_cast<std::uint32_t>(m_recordings.size()));
     for (const QString& path : m_recordings) {
         AppendCountedString(bytes, path);
@@ -322,6 +318,14 @@ int CRecordSettings::SampleRateIndex() const
 
 int CRecordSettings::Bitrate() const
 {
-    const int index = IsValidBitrateIndex(m_bitrateIndex) ? m_bitrateIndex : kDefaultBitrateIndex;
+    const int index = BitrateChoice::IsValidIndex(m_bitrateIndex) ? m_bitrateIndex : kDefaultBitrateIndex;
+    if (BitrateChoice::IsVbrIndex(index)) {
+        return BitrateChoice::TypicalVbrKbps(BitrateChoice::VbrQuality(index), m_format.samplesPerSec);
+    }
     return BitrateTable[static_cast<std::size_t>(index)];
+}
+
+int CRecordSettings::VbrQuality() const
+{
+    return BitrateChoice::VbrQuality(m_bitrateIndex);
 }

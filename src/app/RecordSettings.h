@@ -61,7 +61,10 @@ public:
 
     int BitrateIndex() const { return m_bitrateIndex; }
     void SetBitrateIndex(int index) { m_bitrateIndex = index; }
-    int Bitrate() const; // kbps from BitrateTable
+    // kbps from BitrateTable; for a VBR choice the level's typical average.
+    int Bitrate() const;
+    // The VBR level V0-V9 of the bitrate index, or BitrateChoice::kNoVbr for a constant rate.
+    int VbrQuality() const;
 
     bool SilenceDetectorEnabled() const { return m_silenceDetectorEnabled.load(std::memory_order_relaxed) != 0; }
     void SetSilenceDetectorEnabled(bool on) { m_silenceDetectorEnabled.store(on ? 1 : 0, std::memory_order_relaxed); }

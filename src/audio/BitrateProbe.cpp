@@ -1,6 +1,7 @@
 #include "audio/BitrateProbe.h"
 
 #include "app/RecordSettings.h"
+#include "codec/BitrateChoice.h"
 #include "codec/FileByteSource.h"
 #include "codec/Mp3Decoding.h"
 
@@ -33,5 +34,8 @@ int BitrateIndexForFile(const QString& path)
             return static_cast<int>(i);
         }
     }
-    return CRecordSettings::Instance().BitrateIndex();
+    // Callers index BitrateTable with the result: a VBR choice stands in as its typical rate.
+    const CRecordSettings& settings = CRecordSettings::Instance();
+    return BitrateChoice::IsVbrIndex(settings.BitrateIndex()) ? BitrateChoice::NearestConstantIndex(settings.Bitrate())
+                                                              : settings.BitrateIndex();
 }

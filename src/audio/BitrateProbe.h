@@ -8,5 +8,5 @@ int ProbeFirstFrameBitrate(const QString& path);
 
 // The index into BitrateTable of the file's first-frame bit rate, for preselecting a
 // "Data  Rate" box; the settings' bitrate index when the rate is not in the table or the
-// file has no frame.
+// file has no frame (for a VBR setting, the position nearest its typical rate).
 int BitrateIndexForFile(const QString& path);

@@ -104,6 +104,7 @@ bool CReencodeJob::ProcessFile(const QString& path)
     CTranscodeContext& context = CTranscodeContext::Instance();
     context.owner = this;
     context.bitrateKbps = m_bitrateKbps;
+    context.vbrQuality = m_vbrQuality;
     context.volumeScale = m_volumeScale;
     context.inputPath = path;
     context.SetDurationFromFile(path);

@@ -32,6 +32,7 @@ bool CTranscodeContext::EnsureEncoder(int chunkBytes)
     created->SetFormat(format);
     created->SetOutputPath(outputPath);
     created->SetBitrate(bitrateKbps);
+    created->SetVbrQuality(vbrQuality);
     if (!created->Open(chunkBytes < 0 ? 0 : chunkBytes)) {
         encoderError = created->LastError();
         return false;

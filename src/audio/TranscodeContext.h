@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/BitrateChoice.h"
 #include "codec/RecordFormat.h"
 #include "record/Mp3StreamEncoder.h"
 
@@ -23,6 +24,7 @@ public:
     std::unique_ptr<CMp3StreamEncoder> encoder; // null until the first decoded frame
     std::vector<std::uint8_t> pcmBuffer;        // one converted frame
     std::int32_t bitrateKbps = kDefaultBitrateKbps;
+    std::int32_t vbrQuality = BitrateChoice::kNoVbr; // V0-V9 replaces bitrateKbps
     float volumeScale = kDefaultVolumeScale;
     QString outputPath;
     RecordFormat format;

@@ -47,6 +47,7 @@ bool CWavToMp3Job::ProcessFile(const QString& path)
     CTranscodeContext& context = CTranscodeContext::Instance();
     context.owner = this;
     context.bitrateKbps = m_bitrateKbps;
+    context.vbrQuality = m_vbrQuality;
     context.inputPath = path;
 
     CWaveFile wave;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/FileJob.h"
+#include "codec/BitrateChoice.h"
 
 #include <cstdint>
 
@@ -10,6 +11,9 @@ class CWavToMp3Job : public CFileJob
 {
 public:
     void SetBitrate(int kbps) { m_bitrateKbps = kbps; }
+    // LAME's VBR level V0-V9 instead of the bit rate; BitrateChoice::kNoVbr for the bit rate.
+    void SetVbrQuality(int quality) { m_vbrQuality = quality; }
+    int VbrQuality() const { return m_vbrQuality; }
     void SetOutputPath(const QString& path) { m_outputPath = path; }
     // Whether the user agreed that the output may replace an existing file of its name.
     void SetReplaceExisting(bool agreed) { m_replaceExisting = agreed; }
@@ -27,6 +31,7 @@ public:
 
 private:
     int m_bitrateKbps = 0;
+    int m_vbrQuality = BitrateChoice::kNoVbr;
     QString m_outputPath;
     std::uint32_t m_startOffset = 0;
     std::uint32_t m_endOffset = 0;

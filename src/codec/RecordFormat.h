@@ -24,5 +24,8 @@ struct RecordFormat
     bool operator==(const RecordFormat&) const = default;
 };
 
-inline constexpr std::array<std::uint32_t, 4> SampleRateTable = {8000, 11025, 22050, 44100};
-inline constexpr std::array<int, 14> BitrateTable = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+// Stored settings name entries by their position, so new entries only ever go at the end.
+inline constexpr std::array<std::uint32_t, 8> SampleRateTable = {8000, 11025, 22050, 44100, 48000, 32000, 24000, 16000};
+// Rising order: the nearest-rate searches rely on it.
+inline constexpr std::array<int, 18> BitrateTable = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                                                     96, 112, 128, 144, 160, 192, 224, 256, 320};

@@ -1,5 +1,6 @@
 #include "record/Mp3BitrateChoices.h"
 
+#include "codec/BitrateChoice.h"
 #include "codec/RecordFormat.h"
 
 #include <algorithm>
@@ -43,6 +44,9 @@ std::vector<int> OfferedPositions(std::uint32_t samplesPerSec)
 
 int NearestOfferedPosition(int position, std::uint32_t samplesPerSec)
 {
+    if (BitrateChoice::IsVbrIndex(position)) {
+        return position;
+    }
     const std::vector<int> offered = OfferedPositions(samplesPerSec);
     const int wanted = BitrateTable[std::size_t(std::clamp(position, 0, int(BitrateTable.size()) - 1))];
     int best = offered.front();

@@ -13,6 +13,7 @@ namespace Mp3BitrateChoices
 // Positions in BitrateTable, in table order.
 std::vector<int> OfferedPositions(std::uint32_t samplesPerSec);
 // The offered position whose rate is nearest to that of `position` (the lower on a tie), which
-// is the rate the encoder would use for it; `position` itself when offered.
+// is the rate the encoder would use for it; `position` itself when offered, and a VBR level
+// (which every sample rate carries) stays as it is.
 int NearestOfferedPosition(int position, std::uint32_t samplesPerSec);
 } // namespace Mp3BitrateChoices

@@ -2,6 +2,7 @@
 
 #include "app/DataFolder.h"
 #include "app/RecordSettings.h"
+#include "codec/BitrateChoice.h"
 #include "codec/LameLibrary.h"
 #include "record/BufferHandshake.h"
 #include "record/MixerState.h"
@@ -80,7 +81,16 @@ void PutU32(std::array<std::uint8_t, kBeConfigSize>& record, int offset, std::ui
     }
 }
 
-std::array<std::uint8_t, kBeConfigSize> ConfigRecord(const RecordFormat& format, int bitrateKbps)
+// A VBR stream leaves the bit rate fields at 0: LAME's level alone decides the frame sizes.
+void PutVbr(std::array<std::uint8_t, kBeConfigSize>& record, int vbrQuality)
+{
+    PutU32(record, kBeBitrateOffset, 0);
+    PutU32(record, kBeEnableVbrOffset, 1);
+    PutU32(record, kBeVbrQualityOffset, static_cast<std::uint32_t>(vbrQuality));
+    PutU32(record, kBeVbrMethodOffset, static_cast<std::uint32_t>(kBeVbrMethodNew));
+}
+
+std::array<std::uint8_t, kBeConfigSize> ConfigRecord(const RecordFormat& format, int bitrateKbps, int vbrQuality)
 {
     std::array<std::uint8_t, kBeConfigSize> record{};
     PutU32(record, kBeConfigKindOffset, kBeConfigKindLame);
@@ -94,6 +104,9 @@ std::array<std::uint8_t, kBeConfigSize> ConfigRecord(const RecordFormat& format,
     PutU32(record, kBeOriginalOffset, kOriginalBitSet);
     PutU32(record, kBeWriteVbrHeaderOffset, kWriteVbrHeaderRequested);
     PutU32(record, kBeNoReservoirOffset, kBitReservoirDisabled);
+    if (BitrateChoice::IsValidVbrQuality(vbrQuality)) {
+        PutVbr(record, vbrQuality);
+    }
     return record;
 }
 } // namespace
@@ -106,6 +119,7 @@ void CMp3StreamEncoder::FileCloser::operator()(std::FILE* file) const
 CMp3StreamEncoder::CMp3StreamEncoder()
     : m_outputPath(CDataFolder::UserDefaultFolder() + QLatin1String(kDefaultFileName))
     , m_bitrateKbps(CRecordSettings::Instance().Bitrate())
+    , m_vbrQuality(CRecordSettings::Instance().VbrQuality())
 {}
 
 CMp3StreamEncoder::~CMp3StreamEncoder()
@@ -126,6 +140,12 @@ void CMp3StreamEncoder::SetOutputPath(const QString& path)
 void CMp3StreamEncoder::SetBitrate(int kbps)
 {
     m_bitrateKbps = kbps;
+    m_vbrQuality = BitrateChoice::kNoVbr;
+}
+
+void CMp3StreamEncoder::SetVbrQuality(int quality)
+{
+    m_vbrQuality = BitrateChoice::IsValidVbrQuality(quality) ? quality : BitrateChoice::kNoVbr;
 }
 
 void CMp3StreamEncoder::SetHandshake(CBufferHandshake* handshake)
@@ -210,7 +230,7 @@ bool CMp3StreamEncoder::Open(int chunkOverride)
     }
     Shared().Publish(m_library->EntryPoints());
 
-    const std::array<std::uint8_t, kBeConfigSize> record = ConfigRecord(m_format, m_bitrateKbps);
+    const std::array<std::uint8_t, kBeConfigSize> record = ConfigRecord(m_format, m_bitrateKbps, m_vbrQuality);
     std::uint32_t samplesPerChunk = 0;
     std::uint32_t outputSize = 0;
     BeStreamHandle stream = 0;

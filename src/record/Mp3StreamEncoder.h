@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/BitrateChoice.h"
 #include "codec/RecordFormat.h"
 
 #include <QString>
@@ -35,16 +36,20 @@ public:
     // recording cut off by a crash or a kill keeps all but the last moments.
     static constexpr int kFlushIntervalMs = 500;
 
-    CMp3StreamEncoder();  // bit rate from CRecordSettings
+    CMp3StreamEncoder();  // bit rate (or VBR level) from CRecordSettings
     ~CMp3StreamEncoder(); // Destroy()
     CMp3StreamEncoder(const CMp3StreamEncoder&) = delete;
     CMp3StreamEncoder& operator=(const CMp3StreamEncoder&) = delete;
 
     void SetFormat(const RecordFormat& format);
     void SetOutputPath(const QString& path);
+    // A constant bit rate; ends any VBR choice.
     void SetBitrate(int kbps);
+    // Variable bit rate at LAME's level V0-V9; BitrateChoice::kNoVbr returns to SetBitrate's rate.
+    void SetVbrQuality(int quality);
     const QString& OutputPath() const { return m_outputPath; }
     int Bitrate() const { return m_bitrateKbps; }
+    int VbrQuality() const { return m_vbrQuality; }
 
     void SetHandshake(CBufferHandshake* handshake);
     void SetBufferCount(int count);
@@ -95,6 +100,7 @@ private:
     QString m_outputPath;
     RecordFormat m_format;
     int m_bitrateKbps = 0;
+    int m_vbrQuality = BitrateChoice::kNoVbr;
 
     std::unique_ptr<CLameLibrary> m_library;
     std::uintptr_t m_stream = 0;

@@ -1,6 +1,7 @@
 #include "record/RecordFormatDialog.h"
 
 #include "app/RecordSettings.h"
+#include "codec/BitrateChoice.h"
 #include "codec/RecordFormat.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
@@ -21,6 +22,9 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <numeric>
+#include <vector>
 
 namespace
 {
@@ -65,13 +69,20 @@ void CRecordFormatDialog::CreateControls()
     channelLayout->addWidget(m_mono);
     channelLayout->addWidget(m_stereo);
 
+    // Shown from low to high; each entry carries its position in SampleRateTable, whose order is
+    // that of the stored settings.
     m_sampleRateList = new QComboBox(this);
     ControlId::Set(m_sampleRateList, kSampleRateListId);
-    for (const std::uint32_t rate : SampleRateTable) {
-        m_sampleRateList->addItem(QString::asprintf("%d Hz", int(rate)));
+    std::vector<int> ratePositions(SampleRateTable.size());
+    std::iota(ratePositions.begin(), ratePositions.end(), 0);
+    std::sort(ratePositions.begin(), ratePositions.end(),
+              [](int a, int b) { return SampleRateTable[std::size_t(a)] < SampleRateTable[std::size_t(b)]; });
+    for (const int position : ratePositions) {
+        m_sampleRateList->addItem(QString::asprintf("%d Hz", int(SampleRateTable[std::size_t(position)])), position);
     }
 
-    // Filled for the chosen sample rate; each entry carries its position in BitrateTable.
+    // Filled for the chosen sample rate; each entry carries its stored bitrate index (a position
+    // in BitrateTable, or a VBR level after them).
     m_bitrateList = new QComboBox(this);
     ControlId::Set(m_bitrateList, kBitrateListId);
 
@@ -122,7 +133,7 @@ void CRecordFormatDialog::LoadFromSettings()
     const bool mono = settings.Format().channels == kMonoChannels;
     m_mono->setChecked(mono);
     m_stereo->setChecked(!mono);
-    m_sampleRateList->setCurrentIndex(settings.SampleRateIndex());
+    m_sampleRateList->setCurrentIndex(m_sampleRateList->findData(settings.SampleRateIndex()));
     // A stored rate this sample rate cannot carry shows as the one the encoder would use; the
     // settings keep theirs until OK.
     FillBitrates(settings.BitrateIndex());
@@ -135,9 +146,15 @@ void CRecordFormatDialog::LoadFromSettings()
     UpdateEstimate();
 }
 
+int CRecordFormatDialog::SelectedSampleRatePosition() const
+{
+    const QVariant position = m_sampleRateList->currentData();
+    return position.isValid() ? position.toInt() : -1;
+}
+
 std::uint32_t CRecordFormatDialog::SelectedSampleRate() const
 {
-    const int position = m_sampleRateList->currentIndex();
+    const int position = SelectedSampleRatePosition();
     return position >= 0 && position < int(SampleRateTable.size()) ? SampleRateTable[std::size_t(position)]
                                                                    : SampleRateTable.front();
 }
@@ -156,6 +173,9 @@ void CRecordFormatDialog::FillBitrates(int wantedPosition)
     for (const int position : Mp3BitrateChoices::OfferedPositions(sampleRate)) {
         m_bitrateList->addItem(QString::asprintf("%d kbps", BitrateTable[std::size_t(position)]), position);
     }
+    for (int quality = 0; quality < BitrateChoice::kVbrLevelCount; ++quality) {
+        m_bitrateList->addItem(QString::asprintf("VBR V%d", quality), BitrateChoice::IndexOfVbrQuality(quality));
+    }
     if (wantedPosition >= 0) {
         const int shown = Mp3BitrateChoices::NearestOfferedPosition(wantedPosition, sampleRate);
         m_bitrateList->setCurrentIndex(m_bitrateList->findData(shown));
@@ -165,12 +185,7 @@ void CRecordFormatDialog::FillBitrates(int wantedPosition)
 
 void CRecordFormatDialog::UpdateEstimate()
 {
-    const int position = SelectedBitratePosition();
-    if (position < 0 || position >= int(BitrateTable.size())) {
-        m_estimate->clear();
-        return;
-    }
-    m_estimate->setText(RecordSizeEstimate::Text(BitrateTable[std::size_t(position)]));
+    m_estimate->setText(RecordSizeEstimate::TextForChoice(SelectedBitratePosition(), SelectedSampleRate()));
 }
 
 void CRecordFormatDialog::BrowseForFolder()
@@ -192,7 +207,7 @@ void CRecordFormatDialog::accept()
     if (bitratePosition >= 0) {
         settings.SetBitrateIndex(bitratePosition);
     }
-    const int ratePosition = m_sampleRateList->currentIndex();
+    const int ratePosition = SelectedSampleRatePosition();
     if (ratePosition >= 0) {
         settings.SetSamplesPerSec(SampleRateTable[std::size_t(ratePosition)]);
     }

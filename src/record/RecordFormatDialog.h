@@ -9,8 +9,9 @@ class QRadioButton;
 
 // Dialog 130, "Record and Convert Targer File Format Setup": the record device, mono or stereo,
 // the sample rate, the MP3 bit rate with its per-minute size estimate, and the folder for new
-// recordings. Only the bit rates the chosen sample rate can carry are offered. The values come from CRecordSettings and
-// reach it (and the chosen device MixerState) only when the dialog is closed with OK.
+// recordings. Only the bit rates the chosen sample rate can carry are offered, followed by LAME's
+// VBR levels. The values come from CRecordSettings and reach it (and the chosen device
+// MixerState) only when the dialog is closed with OK.
 class CRecordFormatDialog : public QDialog
 {
     Q_OBJECT
@@ -38,8 +39,11 @@ public:
 private:
     void CreateControls();
     void LoadFromSettings();
+    // Position in SampleRateTable of the chosen rate; -1 when none is chosen.
+    int SelectedSampleRatePosition() const;
     std::uint32_t SelectedSampleRate() const;
-    // Position in BitrateTable of the chosen bit rate; -1 when none is chosen.
+    // The stored bitrate index of the chosen entry (BitrateTable position or VBR level); -1 when
+    // none is chosen.
     int SelectedBitratePosition() const;
     // The bit rates of the chosen sample rate, with the one nearest `wantedPosition` chosen.
     void FillBitrates(int wantedPosition);

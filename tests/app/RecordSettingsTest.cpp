@@ -1,11 +1,13 @@
 #include "app/RecordSettings.h"
 
 #include "AppTestHelpers.h"
+#include "codec/BitrateChoice.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,7 +84,7 @@ TEST_F(RecordSettingsTest, LoadedValuesAreMadeConsistent)
     negativeAction.action = -7;
     EXPECT_EQ(Loaded(negativeAction.Bytes()), FileFields().Bytes());
 
-    for (const std::int32_t index : {14, -1, 1000, std::numeric_limits<std::int32_t>::min()}) {
+    for (const std::int32_t index : {28, -1, 1000, std::numeric_limits<std::int32_t>::min()}) {
         FileFields badIndex;
         badIndex.bitrateIndex = index;
         EXPECT_EQ(Loaded(badIndex.Bytes()), FileFields().Bytes()) << index;
@@ -103,8 +105,52 @@ TEST_F(RecordSettingsTest, LoadedValuesAreMadeConsistent)
     EXPECT_EQ(settings.Format().blockAlign, 2);
     EXPECT_EQ(settings.Format().avgBytesPerSec, 22050u);
     EXPECT_EQ(settings.SampleRateIndex(), 1);
-    settings.SetSamplesPerSec(48000); // not in the table
+    settings.SetSamplesPerSec(12000); // not in the table
     EXPECT_EQ(settings.SampleRateIndex(), 0);
+}
+
+TEST_F(RecordSettingsTest, AnOlderFileReadsAsBeforeAndNewerChoicesKeepTheLayout)
+{
+    // Every rate and bit rate an older release could store: the same values, the same bytes.
+    constexpr std::array<std::uint32_t, 4> kOlderRates = {8000, 11025, 22050, 44100};
+    constexpr std::array<int, 14> kOlderKbps = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    for (std::size_t rateIndex = 0; rateIndex < kOlderRates.size(); ++rateIndex) {
+        for (std::size_t bitrateIndex = 0; bitrateIndex < kOlderKbps.size(); ++bitrateIndex) {
+            FileFields older;
+            older.channels = 1, older.rate = kOlderRates[rateIndex], older.blockAlign = 2;
+            older.avg = older.rate * 2;
+            older.bitrateIndex = std::int32_t(bitrateIndex);
+            older.lists = ByteBuilder().U32(1).Raw(Short("/rec/a.mp3")).U32(1).U32(100).U32(200).Bytes();
+            CRecordSettings settings;
+            ASSERT_TRUE(settings.LoadFromBytes(older.Bytes()));
+            EXPECT_EQ(settings.ToBytes(), older.Bytes());
+            EXPECT_EQ(settings.SampleRateIndex(), int(rateIndex));
+            EXPECT_EQ(settings.Bitrate(), kOlderKbps[bitrateIndex]);
+            EXPECT_EQ(settings.VbrQuality(), BitrateChoice::kNoVbr);
+        }
+    }
+
+    // The new rates and bit rates, and VBR after them, are new values of the same fields.
+    struct Newer
+    {
+        std::uint32_t rate;
+        std::int32_t index;
+        int kbps;
+        int vbr;
+    };
+    for (const Newer& newer : {Newer{48000, 17, 320, -1}, Newer{32000, 14, 192, -1}, Newer{16000, 16, 256, -1},
+                               Newer{48000, 20, 190, 2}, Newer{24000, 27, 35, 9}}) {
+        CRecordSettings settings;
+        settings.SetFormat(RecordFormat::Pcm16(2, newer.rate));
+        settings.SetBitrateIndex(newer.index);
+        EXPECT_EQ(settings.Bitrate(), newer.kbps) << newer.index;
+        EXPECT_EQ(settings.VbrQuality(), newer.vbr) << newer.index;
+        FileFields expected;
+        expected.rate = newer.rate, expected.avg = newer.rate * 4, expected.bitrateIndex = newer.index;
+        expected.directory = Short(settings.SaveDirectory().toUtf8());
+        EXPECT_EQ(settings.ToBytes(), expected.Bytes());
+        EXPECT_EQ(Loaded(expected.Bytes()), expected.Bytes());
+    }
 }
 
 TEST_F(RecordSettingsTest, CountedStringsUseAllThreeLengthForms)

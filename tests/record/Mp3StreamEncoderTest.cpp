@@ -203,12 +203,14 @@ TEST_F(Mp3StreamEncoderTest, ConfigurationRecordIsFilledByteForByte)
         std::uint32_t rate;
         int kbps;
         std::uint8_t mode;
+        int vbr;
     };
-    for (const Case& c : {Case{2, 44100, 160, 0}, Case{1, 8000, 8, 3}}) {
+    for (const Case& c : {Case{2, 44100, 160, 0, -1}, Case{1, 8000, 8, 3, -1}, Case{2, 48000, 0, 0, 2}}) {
         CMp3StreamEncoder encoder;
         encoder.SetFormat(RecordFormat::Pcm16(std::uint16_t(c.channels), c.rate));
         encoder.SetOutputPath(OutputPath(QStringLiteral("record.mp3")));
         encoder.SetBitrate(c.kbps);
+        encoder.SetVbrQuality(c.vbr);
         ASSERT_TRUE(encoder.Open(0));
 
         std::array<std::uint8_t, 331> expected{};
@@ -228,6 +230,11 @@ TEST_F(Mp3StreamEncoderTest, ConfigurationRecordIsFilledByteForByte)
         put(60, 1); // original
         put(64, 1); // write VBR header
         put(84, 1); // no bit reservoir
+        if (c.vbr >= 0) {
+            put(68, 1); // VBR on
+            put(72, std::uint32_t(c.vbr));
+            put(80, 2); // the new VBR method
+        }
         std::array<std::uint8_t, 331> actual{};
         fake.lastConfig(actual.data());
         for (std::size_t offset = 0; offset < expected.size(); ++offset) {
@@ -249,6 +256,15 @@ TEST_F(Mp3StreamEncoderTest, BitRateComesFromTheSettingsAndFallsBackToAnAllowedO
     ASSERT_TRUE(encoder.Open(0));
     ASSERT_TRUE(EncodeDirect(encoder, TestSupport::SinePcm(2, 44100, 0.3, 440.0)));
     EXPECT_EQ(Mp3Check::Walk(TestSupport::ReadAll(encoder.OutputPath())).bitrates, std::set<int>{128});
+
+    // A VBR level in the settings reaches the encoder; a bit rate set later replaces it.
+    constexpr int kIndexOfV3 = 21;
+    CRecordSettings::Instance().SetBitrateIndex(kIndexOfV3);
+    CMp3StreamEncoder vbrEncoder;
+    EXPECT_EQ(vbrEncoder.VbrQuality(), 3);
+    vbrEncoder.SetBitrate(96);
+    EXPECT_EQ(vbrEncoder.VbrQuality(), BitrateChoice::kNoVbr);
+    CRecordSettings::Instance().SetBitrateIndex(CRecordSettings::kDefaultBitrateIndex);
 }
 
 TEST_F(Mp3StreamEncoderTest, EveryRecordFormatEncodesToAPlayableFile)
@@ -270,8 +286,8 @@ TEST_F(Mp3StreamEncoderTest, EveryRecordFormatEncodesToAPlayableFile)
                                             std::size_t(opened.size()), reserved, &reservedBytes));
             EXPECT_TRUE(reserved.placeholder);
             EXPECT_EQ(std::size_t(opened.size()), reservedBytes);
-            // One MPEG frame of input: 1152 samples per channel at 44100 Hz, 576 below 32 kHz.
-            const int frameSamples = rate == 44100 ? 1152 : 576;
+            // One MPEG frame of input: 1152 samples per channel from 32 kHz up, 576 below.
+            const int frameSamples = rate >= 32000 ? 1152 : 576;
             EXPECT_EQ(encoder.ChunkBytes(), frameSamples * channels * 2);
             const std::vector<std::int16_t> pcm = TestSupport::SinePcm(channels, int(rate), kSeconds, 440.0);
             ASSERT_TRUE(EncodeDirect(encoder, pcm));

@@ -88,6 +88,13 @@ TEST(RecordSizeEstimate, ShowsTheBytesAMinuteOfMp3Takes)
     EXPECT_EQ(RecordSizeEstimate::Text(160), QStringLiteral("1.200 MB/min"));
     EXPECT_EQ(RecordSizeEstimate::Text(128), QStringLiteral("0.960 MB/min"));
     EXPECT_EQ(RecordSizeEstimate::Text(8), QStringLiteral("0.060 MB/min"));
+    // Stored choices: 320 kbps is index 17; V2 (typically 190 kbps at 44.1 kHz and above,
+    // less at lower rates) is index 20.
+    EXPECT_EQ(RecordSizeEstimate::TextForChoice(17, 48000), QStringLiteral("2.400 MB/min"));
+    EXPECT_EQ(RecordSizeEstimate::TextForChoice(14, 32000), QStringLiteral("1.440 MB/min"));
+    EXPECT_EQ(RecordSizeEstimate::TextForChoice(20, 48000), QStringLiteral("~1.425 MB/min (typical)"));
+    EXPECT_EQ(RecordSizeEstimate::TextForChoice(20, 22050), QStringLiteral("~0.713 MB/min (typical)"));
+    EXPECT_EQ(RecordSizeEstimate::TextForChoice(28, 44100), QString());
 }
 
 TEST_F(RecordDialogsTest, FormatDialogShowsTheSettingsAndFollowsTheBitrate)
@@ -118,26 +125,65 @@ TEST_F(RecordDialogsTest, FormatDialogOffersOnlyTheBitRatesTheSampleRateCarries)
     const auto offered = [bitrates] {
         QStringList texts;
         for (int i = 0; i < bitrates->count(); ++i) {
-            texts << bitrates->itemText(i).chopped(5); // without " kbps"
+            QString text = bitrates->itemText(i);
+            texts << text.remove(QStringLiteral(" kbps"));
         }
         return texts.join(QLatin1Char(' '));
     };
-    EXPECT_EQ(offered(), QStringLiteral("32 40 48 56 64 80 96 112 128 160"));
+    QStringList rateTexts;
+    for (int i = 0; i < rates->count(); ++i) {
+        rateTexts << rates->itemText(i);
+    }
+    EXPECT_EQ(rateTexts.join(QLatin1Char(' ')),
+              QStringLiteral("8000 Hz 11025 Hz 16000 Hz 22050 Hz 24000 Hz 32000 Hz 44100 Hz 48000 Hz"));
+
+    // 320 kbps only where MPEG-1 frames carry it; the VBR levels at every rate.
+    const QString kVbrLevels = QStringLiteral(" VBR V0 VBR V1 VBR V2 VBR V3 VBR V4 VBR V5 VBR V6 VBR V7 VBR V8 VBR V9");
+    const QString mpeg1 = QStringLiteral("32 40 48 56 64 80 96 112 128 160 192 224 256 320") + kVbrLevels;
+    const QString mpeg2 = QStringLiteral("8 16 24 32 40 48 56 64 80 96 112 128 144 160") + kVbrLevels;
+    const QString mpeg25 = QStringLiteral("8 16 24 32 40 48 56 64") + kVbrLevels;
+    EXPECT_EQ(offered(), mpeg1);
+    for (const char* rate : {"48000 Hz", "32000 Hz"}) {
+        rates->setCurrentText(QLatin1String(rate));
+        EXPECT_EQ(offered(), mpeg1) << rate;
+    }
+    bitrates->setCurrentText(QStringLiteral("320 kbps"));
+    EXPECT_EQ(Control<QLineEdit>(dialog, D::kEstimateId)->text(), QStringLiteral("2.400 MB/min"));
+    for (const char* rate : {"24000 Hz", "16000 Hz"}) {
+        rates->setCurrentText(QLatin1String(rate));
+        EXPECT_EQ(offered(), mpeg2) << rate;
+        EXPECT_EQ(bitrates->currentText(), QStringLiteral("160 kbps")) << rate;
+    }
     rates->setCurrentText(QStringLiteral("22050 Hz"));
-    EXPECT_EQ(offered(), QStringLiteral("8 16 24 32 40 48 56 64 80 96 112 128 144 160"));
+    EXPECT_EQ(offered(), mpeg2);
     EXPECT_EQ(bitrates->currentText(), QStringLiteral("160 kbps"));
     rates->setCurrentText(QStringLiteral("11025 Hz"));
-    EXPECT_EQ(offered(), QStringLiteral("8 16 24 32 40 48 56 64"));
+    EXPECT_EQ(offered(), mpeg25);
     EXPECT_EQ(bitrates->currentText(), QStringLiteral("64 kbps"));
     EXPECT_EQ(Control<QLineEdit>(dialog, D::kEstimateId)->text(), QStringLiteral("0.480 MB/min"));
     rates->setCurrentText(QStringLiteral("8000 Hz"));
-    EXPECT_EQ(offered(), QStringLiteral("8 16 24 32 40 48 56 64"));
+    EXPECT_EQ(offered(), mpeg25);
 
     // 144 kbps has no MPEG-1 frame: the encoder takes the lower neighbour, and so does the list.
     rates->setCurrentText(QStringLiteral("22050 Hz"));
     bitrates->setCurrentText(QStringLiteral("144 kbps"));
     rates->setCurrentText(QStringLiteral("44100 Hz"));
     EXPECT_EQ(bitrates->currentText(), QStringLiteral("128 kbps"));
+
+    // A VBR level stays chosen across rates, shows a typical figure, and is stored after the
+    // constant rates.
+    bitrates->setCurrentText(QStringLiteral("VBR V2"));
+    EXPECT_EQ(Control<QLineEdit>(dialog, D::kEstimateId)->text(), QStringLiteral("~1.425 MB/min (typical)"));
+    rates->setCurrentText(QStringLiteral("48000 Hz"));
+    EXPECT_EQ(bitrates->currentText(), QStringLiteral("VBR V2"));
+    Click(Control<QPushButton>(dialog, D::kOkButtonId));
+    const CRecordSettings& settings = CRecordSettings::Instance();
+    EXPECT_EQ(settings.Format().samplesPerSec, 48000u);
+    EXPECT_EQ(settings.BitrateIndex(), 20);
+    EXPECT_EQ(settings.VbrQuality(), 2);
+    CRecordFormatDialog reopened;
+    EXPECT_EQ(Control<QComboBox>(reopened, D::kSampleRateListId)->currentText(), QStringLiteral("48000 Hz"));
+    EXPECT_EQ(Control<QComboBox>(reopened, D::kBitrateListId)->currentText(), QStringLiteral("VBR V2"));
 }
 
 TEST_F(RecordDialogsTest, FormatDialogShowsAStoredRateItCannotOfferAsTheNearestUntilOk)
@@ -161,7 +207,7 @@ TEST_F(RecordDialogsTest, FormatDialogWritesOnlyOnOk)
 {
     CRecordSettings& settings = CRecordSettings::Instance();
     // A rate that is not in the table shows (and then stores) the first one.
-    settings.SetSamplesPerSec(48000);
+    settings.SetSamplesPerSec(12000);
     using D = CRecordFormatDialog;
     {
         CRecordFormatDialog dialog;

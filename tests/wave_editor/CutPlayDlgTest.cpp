@@ -174,8 +174,9 @@ TEST_F(CutPlayDlgTest, SavesTheSelectionAsMp3OrWavByExtension)
     const DialogSeams::FileRequest& request = m_requests.back();
     EXPECT_EQ(request.caption, QStringLiteral("Save selection as audio file"));
     EXPECT_EQ(request.choiceLabel, QStringLiteral("MP3 Bit  Rate"));
-    ASSERT_EQ(request.choices.size(), 14);
+    ASSERT_EQ(request.choices.size(), qsizetype(BitrateTable.size())); // every rate up to 320 kbps
     EXPECT_EQ(request.choices.front(), QStringLiteral("8 kbps"));
+    EXPECT_EQ(request.choices.back(), QStringLiteral("320 kbps"));
     EXPECT_EQ(m_preselectedChoice, 5);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('\n')).toStdString();
     const double duration = TestSupport::FfprobeField(mp3, QStringLiteral("duration")).toDouble();
