@@ -5,6 +5,7 @@
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/JobRunner.h"
+#include "codec/BitrateChoice.h"
 #include "codec/MediaLength.h"
 
 #include <QFile>
@@ -89,6 +90,30 @@ bool CCliCommand::ReadBitrateOption(const CCliArguments& args, int* bitrate)
         *bitrate = *parsed;
     }
     return parsed.has_value();
+}
+
+QString CCliCommand::ReadRateChoice(const CCliArguments& args, int* bitrate, int* vbrQuality)
+{
+    const auto vbrText = args.Value(VbrOption());
+    if (vbrText && args.Has(QStringLiteral("bitrate"))) {
+        return QStringLiteral("--bitrate and --vbr exclude each other");
+    }
+    if (!ReadBitrateOption(args, bitrate)) {
+        return BitrateRangeText();
+    }
+    if (args.Has(QStringLiteral("bitrate"))) {
+        *vbrQuality = BitrateChoice::kNoVbr;
+    }
+    if (vbrText) {
+        bool ok = false;
+        const int quality = vbrText->toInt(&ok);
+        if (!ok || !BitrateChoice::IsValidVbrQuality(quality)) {
+            return QStringLiteral("--vbr takes LAME's quality level from 0 (best) to %1 (smallest)")
+                .arg(BitrateChoice::kVbrLevelCount - 1);
+        }
+        *vbrQuality = quality;
+    }
+    return {};
 }
 
 int CCliCommand::UsageError(const QString& message) const

@@ -45,6 +45,11 @@ protected:
     // The --bitrate option into *bitrate, which keeps its value when the option is absent;
     // false when the option is there but no bit rate.
     static bool ReadBitrateOption(const CCliArguments& args, int* bitrate);
+    // --bitrate KBPS or --vbr LEVEL (LAME's V0-V9) into the two values, which keep what they hold
+    // when neither is given; --bitrate clears *vbrQuality. An error text for a bad value or both
+    // options at once; empty when they were fine.
+    static QString ReadRateChoice(const CCliArguments& args, int* bitrate, int* vbrQuality);
+    static QString VbrOption() { return QStringLiteral("vbr"); }
     // An error text when path is not an existing, readable regular file ("cannot open a.mp3:
     // Permission denied"); empty when it is.
     static QString CheckInputFile(const QString& path);

@@ -20,7 +20,7 @@ constexpr std::array<std::uint32_t, 9> kMp3SampleRates = {8000, 11025, 12000, 16
 
 int CEncodeCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("bitrate")}, {ForceOption()});
+    CCliArguments args({QStringLiteral("bitrate"), VbrOption()}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -31,8 +31,9 @@ int CEncodeCommand::Run(const QStringList& arguments)
     const QString output = args.Positional().at(1);
 
     int bitrate = CRecordSettings::Instance().Bitrate();
-    if (!ReadBitrateOption(args, &bitrate)) {
-        return UsageError(BitrateRangeText());
+    int vbrQuality = CRecordSettings::Instance().VbrQuality();
+    if (const QString problem = ReadRateChoice(args, &bitrate, &vbrQuality); !problem.isEmpty()) {
+        return UsageError(problem);
     }
     if (const QString problem = CheckInputFile(input); !problem.isEmpty()) {
         return Fail(problem);
@@ -65,6 +66,7 @@ int CEncodeCommand::Run(const QStringList& arguments)
     CWavToMp3Job job;
     job.SetFiles({input});
     job.SetBitrate(bitrate);
+    job.SetVbrQuality(vbrQuality);
     job.SetOutputPath(output);
     job.SetReplaceExisting(force);
     CJobRunner runner(job);

@@ -3,25 +3,88 @@
 #include "app/RecordSettings.h"
 #include "cli/CliArguments.h"
 #include "cli/CliRecordingSession.h"
+#include "codec/BitrateChoice.h"
+#include "codec/RecordFormat.h"
+#include "record/Mp3BitrateChoices.h"
 #include "record/RecordingNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace
 {
 // Six hours: the engine's 32-bit count of captured bytes holds that much at any format.
 constexpr int kMaxSeconds = 6 * 3600;
 constexpr std::uint64_t kMillisecondsPerSecond = 1000;
+
+QString RateList()
+{
+    std::vector<std::uint32_t> rates(SampleRateTable.begin(), SampleRateTable.end());
+    std::sort(rates.begin(), rates.end());
+    QStringList texts;
+    for (const std::uint32_t rate : rates) {
+        texts << QString::number(rate);
+    }
+    return texts.join(QStringLiteral(", "));
+}
+
+QString OfferedBitrateList(std::uint32_t samplesPerSec)
+{
+    QStringList texts;
+    for (const int position : Mp3BitrateChoices::OfferedPositions(samplesPerSec)) {
+        texts << QString::number(BitrateTable[std::size_t(position)]);
+    }
+    return texts.join(QStringLiteral(", "));
+}
 } // namespace
+
+QString CRecordCommand::ApplyFormatOptions(const CCliArguments& args)
+{
+    // For this run only, like --folder: the stored format stays as the user set it.
+    CRecordSettings& settings = CRecordSettings::Instance();
+    if (const auto rateText = args.Value(QStringLiteral("rate"))) {
+        bool ok = false;
+        const uint rate = rateText->toUInt(&ok);
+        if (!ok || std::find(SampleRateTable.begin(), SampleRateTable.end(), rate) == SampleRateTable.end()) {
+            return QStringLiteral("--rate takes one of %1 Hz").arg(RateList());
+        }
+        settings.SetSamplesPerSec(rate);
+    }
+    int bitrate = settings.Bitrate();
+    int vbrQuality = settings.VbrQuality();
+    if (const QString problem = ReadRateChoice(args, &bitrate, &vbrQuality); !problem.isEmpty()) {
+        return problem;
+    }
+    if (vbrQuality != BitrateChoice::kNoVbr) {
+        settings.SetBitrateIndex(BitrateChoice::IndexOfVbrQuality(vbrQuality));
+    } else if (args.Has(QStringLiteral("bitrate"))) {
+        // Only what the sample rate carries: the encoder would quietly move anything else.
+        const std::uint32_t rate = settings.Format().samplesPerSec;
+        const auto offered = Mp3BitrateChoices::OfferedPositions(rate);
+        const auto found = std::find_if(offered.begin(), offered.end(), [bitrate](int position) {
+            return BitrateTable[std::size_t(position)] == bitrate;
+        });
+        if (found == offered.end()) {
+            return QStringLiteral("--bitrate %1 is not carried at %2 Hz; it takes %3")
+                .arg(bitrate)
+                .arg(rate)
+                .arg(OfferedBitrateList(rate));
+        }
+        settings.SetBitrateIndex(*found);
+    }
+    return {};
+}
 
 int CRecordCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args(
-        {QStringLiteral("seconds"), QStringLiteral("file"), QStringLiteral("source"), QStringLiteral("folder")}, {});
+    CCliArguments args({QStringLiteral("seconds"), QStringLiteral("file"), QStringLiteral("source"),
+                        QStringLiteral("folder"), QStringLiteral("rate"), QStringLiteral("bitrate"), VbrOption()},
+                       {});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -55,6 +118,9 @@ int CRecordCommand::Run(const QStringList& arguments)
             return UsageError(QStringLiteral("--folder needs a writable folder: %1").arg(*folder));
         }
         CRecordSettings::Instance().SetSaveDirectory(QDir(info.absoluteFilePath()).path() + QLatin1Char('/'));
+    }
+    if (const QString problem = ApplyFormatOptions(args); !problem.isEmpty()) {
+        return UsageError(problem);
     }
     if (!QCoreApplication::instance()) {
         return Fail(QStringLiteral("record needs the program's event loop"));

@@ -3,6 +3,7 @@
 #include "audio/ReencodeJob.h"
 #include "cli/CliArguments.h"
 #include "cli/JobRunner.h"
+#include "codec/BitrateChoice.h"
 
 namespace
 {
@@ -14,6 +15,7 @@ constexpr double kMaxVolume = 10.0;
 QString CReencodeCommand::Details() const
 {
     return QStringLiteral("  --bitrate K  the new bit rate in kbps\n"
+                          "  --vbr N      variable bit rate at LAME's level N, 0 (best) to 9 (smallest)\n"
                           "  --volume V   scale every sample by V; samples pushed past full scale are clipped,\n"
                           "               and how many is reported\n"
                           "Each file keeps its sample rate, channels and tags; it is replaced only once its new\n"
@@ -22,19 +24,20 @@ QString CReencodeCommand::Details() const
 
 int CReencodeCommand::Run(const QStringList& arguments)
 {
-    CCliArguments args({QStringLiteral("bitrate"), QStringLiteral("volume")}, {});
+    CCliArguments args({QStringLiteral("bitrate"), VbrOption(), QStringLiteral("volume")}, {});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
     if (args.Positional().isEmpty()) {
         return UsageError(QStringLiteral("reencode takes one or more MP3 files"));
     }
-    if (!args.Value(QStringLiteral("bitrate"))) {
-        return UsageError(QStringLiteral("reencode needs --bitrate"));
+    if (!args.Has(QStringLiteral("bitrate")) && !args.Has(VbrOption())) {
+        return UsageError(QStringLiteral("reencode needs --bitrate or --vbr"));
     }
     int bitrate = 0;
-    if (!ReadBitrateOption(args, &bitrate)) {
-        return UsageError(BitrateRangeText());
+    int vbrQuality = BitrateChoice::kNoVbr;
+    if (const QString problem = ReadRateChoice(args, &bitrate, &vbrQuality); !problem.isEmpty()) {
+        return UsageError(problem);
     }
     bool ok = false;
     double volume = CReencodeJob::kDefaultVolumeScale;
@@ -62,6 +65,7 @@ int CReencodeCommand::Run(const QStringList& arguments)
     CReencodeJob job;
     job.SetFiles(args.Positional());
     job.SetBitrate(bitrate);
+    job.SetVbrQuality(vbrQuality);
     job.SetVolumeScale(static_cast<float>(volume));
     CJobRunner runner(job);
     const int exitCode = RunFileJob(job, runner, [&job] {

@@ -54,12 +54,13 @@ QString CWav2Mp3Command::Details() const
                           "  --from S --to S    convert only the sound from second S to second S (decimals\n"
                           "                     allowed); either may be left out: from the start, to the end\n"
                           "  --bitrate K        MP3 bit rate in kbps (default from the settings)\n"
+                          "  --vbr N            variable bit rate at LAME's level N, 0 (best) to 9 (smallest)\n"
                           "  --force            replace OUT.mp3 when it exists\n");
 }
 
 int CWav2Mp3Command::Run(const QStringList& arguments)
 {
-    CCliArguments args({kStart, kEnd, kFrom, kTo, QStringLiteral("bitrate")}, {ForceOption()});
+    CCliArguments args({kStart, kEnd, kFrom, kTo, QStringLiteral("bitrate"), VbrOption()}, {ForceOption()});
     if (!args.Parse(arguments)) {
         return UsageError(args.ErrorText());
     }
@@ -70,8 +71,9 @@ int CWav2Mp3Command::Run(const QStringList& arguments)
     const QString output = args.Positional().at(1);
 
     int bitrate = CRecordSettings::Instance().Bitrate();
-    if (!ReadBitrateOption(args, &bitrate)) {
-        return UsageError(BitrateRangeText());
+    int vbrQuality = CRecordSettings::Instance().VbrQuality();
+    if (const QString problem = ReadRateChoice(args, &bitrate, &vbrQuality); !problem.isEmpty()) {
+        return UsageError(problem);
     }
     std::uint32_t start = 0;
     std::uint32_t end = 0;
@@ -127,6 +129,7 @@ int CWav2Mp3Command::Run(const QStringList& arguments)
     CWavToMp3Job job;
     job.SetFiles({input});
     job.SetBitrate(bitrate);
+    job.SetVbrQuality(vbrQuality);
     job.SetOutputPath(output);
     job.SetRange(start, end);
     job.SetReplaceExisting(force);

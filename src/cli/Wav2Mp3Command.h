@@ -9,7 +9,7 @@ public:
     QString Name() const override { return QStringLiteral("wav2mp3"); }
     QString Synopsis() const override
     {
-        return QStringLiteral("IN.wav OUT.mp3 [--start B --end B | --from S --to S] [--bitrate K] [--force]");
+        return QStringLiteral("IN.wav OUT.mp3 [--start B --end B | --from S --to S] [--bitrate K | --vbr N] [--force]");
     }
     QString Summary() const override
     {

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 #include <signal.h>
 
 using namespace TestSupport;
@@ -125,6 +126,59 @@ TEST_F(JobCommandsTest, AWavEncodedAtEveryRateDecodesToExactlyItsSamples)
     EXPECT_GT(tagged, 0);
     EXPECT_EQ(DecodedSamplesPerChannel(QStringLiteral("mpg123"), mp3, 2), tagged);
     EXPECT_EQ(DecodedSamplesPerChannel(QStringLiteral("ffmpeg"), mp3, 2), tagged);
+}
+
+TEST_F(JobCommandsTest, VbrLevelsAndTheHighBitRatesReachTheFiles)
+{
+    // A tone, then silence: a VBR stream gives the silence much smaller frames. At 48 kHz a
+    // constant-rate stream has no padding, so all its frames are of one size.
+    const QString wav = Path(QStringLiteral("in48.wav"));
+    std::vector<std::int16_t> pcm = SinePcm(2, 48000, 2.0, 440.0);
+    pcm.resize(pcm.size() * 2, 0);
+    ASSERT_TRUE(WriteSimpleWav(wav, pcm, 2, 48000));
+    const auto frameSizes = [](const QString& mp3) {
+        const ToolResult probe =
+            RunTool(QStringLiteral("ffprobe"),
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                     QStringLiteral("packet=size"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), mp3});
+        std::set<int> sizes;
+        for (const QByteArray& line : probe.out.split('\n')) {
+            if (!line.trimmed().isEmpty()) {
+                sizes.insert(line.trimmed().toInt());
+            }
+        }
+        return sizes;
+    };
+
+    const QString vbr = Path(QStringLiteral("v2.mp3"));
+    const ToolResult v2 = RunCli({QStringLiteral("encode"), wav, vbr, QStringLiteral("--vbr"), QStringLiteral("2")});
+    ASSERT_EQ(v2.exitCode, 0) << v2.err.constData();
+    EXPECT_EQ(FfprobeField(vbr, QStringLiteral("sample_rate")), QStringLiteral("48000"));
+    EXPECT_GE(frameSizes(vbr).size(), 3u);
+    EXPECT_EQ(RunTool(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-t"), vbr}).exitCode, 0);
+
+    const QString cbr = Path(QStringLiteral("cbr.mp3"));
+    const ToolResult at320 =
+        RunCli({QStringLiteral("wav2mp3"), wav, cbr, QStringLiteral("--bitrate"), QStringLiteral("320")});
+    ASSERT_EQ(at320.exitCode, 0) << at320.err.constData();
+    EXPECT_EQ(FfprobeField(cbr, QStringLiteral("bit_rate")), QStringLiteral("320000"));
+    EXPECT_EQ(frameSizes(cbr).size(), 1u);
+
+    const ToolResult reencoded =
+        RunCli({QStringLiteral("reencode"), cbr, QStringLiteral("--vbr"), QStringLiteral("6")});
+    ASSERT_EQ(reencoded.exitCode, 0) << reencoded.err.constData();
+    EXPECT_GE(frameSizes(cbr).size(), 3u);
+    EXPECT_EQ(FfprobeField(cbr, QStringLiteral("sample_rate")), QStringLiteral("48000"));
+
+    const QByteArray before = ReadAll(cbr);
+    for (const QStringList& options : {QStringList{QStringLiteral("--vbr"), QStringLiteral("10")},
+                                       QStringList{QStringLiteral("--vbr"), QStringLiteral("2"),
+                                                   QStringLiteral("--bitrate"), QStringLiteral("320")}}) {
+        const ToolResult refused = RunCli(QStringList{QStringLiteral("reencode"), cbr} + options);
+        EXPECT_EQ(refused.exitCode, 2) << options.join(' ').toStdString();
+        EXPECT_TRUE(refused.err.contains("--vbr")) << refused.err.constData();
+    }
+    EXPECT_EQ(ReadAll(cbr), before);
 }
 
 TEST_F(JobCommandsTest, BadRequestsChangeNothing)

@@ -1,5 +1,5 @@
 // sorvane-cli record and schedule as programs, against the private test sound server: tone
-// recordings at every rate, a killed recorder, a full disk, a vanished server and the daily
+// recordings at every rate, 48 kHz at 320 kbps and VBR, a killed recorder, a full disk, a vanished server and the daily
 // timetable.
 #include "E2eSupport.h"
 #include "app/RecordSettings.h"
@@ -153,11 +153,46 @@ TEST_P(CliToneTest, FiveSecondsOfTheSineSourceDecodeToFiveSecondsOf440Hz)
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesAndChannels, CliToneTest,
-                         ::testing::Values(ToneCase{8000, 1}, ToneCase{11025, 2}, ToneCase{22050, 1},
-                                           ToneCase{44100, 2}),
+                         ::testing::Values(ToneCase{8000, 1}, ToneCase{11025, 2}, ToneCase{16000, 1},
+                                           ToneCase{22050, 1}, ToneCase{44100, 2}),
                          [](const ::testing::TestParamInfo<ToneCase>& param) {
                              return std::to_string(param.param.rate) + (param.param.channels == 1 ? "Mono" : "Stereo");
                          });
+
+TEST_F(CliRecordE2ETest, A48kHzRecordingAt320kbpsOrAVbrLevelIsWhatPeersRead)
+{
+    // The stored format stays 44.1 kHz at 160 kbps: the options set this run only.
+    WriteSettings();
+    const QByteArray storedSettings = TestSupport::ReadAll(m_data.filePath(CRecordSettings::kFileName));
+    Lock();
+    const auto run = E2e::RunCli(Environment(), {"record", "--seconds", "3", "--file", "high.mp3", "--source", "sine",
+                                                 "--rate", "48000", "--bitrate", "320"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString high = SavePath("high.mp3");
+    EXPECT_EQ(TestSupport::FfprobeField(high, "sample_rate"), "48000");
+    EXPECT_EQ(TestSupport::FfprobeField(high, "bit_rate"), "320000");
+    const auto decoded = RecordingTest::DecodeWithMpg123(high);
+    ASSERT_TRUE(decoded.ok);
+    const auto span = RecordingTest::FindTone(decoded.samples, 2, 48000);
+    EXPECT_NEAR(span.Seconds(), 3.0, 0.1);
+    EXPECT_NEAR(
+        RecordingTest::ToneFrequency(decoded.samples, 2, 48000, span.firstSeconds + 0.5, span.lastSeconds - 0.5),
+        RecordingTest::kToneHz, RecordingTest::kToneHz * kPitchTolerance);
+
+    const auto vbrRun = E2e::RunCli(Environment(), {"record", "--seconds", "3", "--file", "vbr.mp3", "--source", "sine",
+                                                    "--rate", "32000", "--vbr", "4"});
+    ASSERT_EQ(vbrRun.exitCode, 0) << vbrRun.err.toStdString();
+    EXPECT_EQ(TestSupport::FfprobeField(SavePath("vbr.mp3"), "sample_rate"), "32000");
+    ASSERT_TRUE(RecordingTest::DecodeWithMpg123(SavePath("vbr.mp3")).ok);
+    EXPECT_EQ(TestSupport::ReadAll(m_data.filePath(CRecordSettings::kFileName)), storedSettings);
+
+    // A bit rate the sample rate cannot carry is refused before anything records.
+    const auto refused = E2e::RunCli(Environment(), {"record", "--seconds", "1", "--file", "low.mp3", "--source",
+                                                     "sine", "--rate", "22050", "--bitrate", "320"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains("not carried at 22050 Hz")) << refused.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(SavePath("low.mp3")));
+}
 
 TEST_F(CliRecordE2ETest, AKilledRecordingPlaysUpToTheKillAndIsFiledAtTheNextStart)
 {
