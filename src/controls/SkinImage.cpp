@@ -24,14 +24,16 @@ int Channel(std::uint32_t pixel, int shift)
 }
 } // namespace
 
-QString CSkinImage::ResourcePath(int resourceId)
+QString CSkinImage::ResourcePath(int resourceId, int scale)
 {
+    if (scale > 1)
+        return QStringLiteral(":/skin/%1@%2x.btn").arg(resourceId).arg(scale);
     return QStringLiteral(":/skin/%1.btn").arg(resourceId);
 }
 
-bool CSkinImage::LoadResource(int resourceId)
+bool CSkinImage::LoadResource(int resourceId, int scale)
 {
-    QFile file(ResourcePath(resourceId));
+    QFile file(ResourcePath(resourceId, scale));
     // Far more than the largest picture's bytes; a damaged resource is refused by size below.
     constexpr qint64 kMaxResourceBytes = kHeaderSize + qint64(kMaxSide) * kMaxSide * kBytesPerPixel;
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxResourceBytes) {

@@ -19,14 +19,15 @@ public:
 
     CSkinImage() = default;
 
-    // Reads ":/skin/<id>.btn".
-    bool LoadResource(int resourceId);
+    // Reads ":/skin/<id>.btn", or with `scale` 2 the same picture drawn for high-density
+    // screens, ":/skin/<id>@2x.btn" (twice the width and height).
+    bool LoadResource(int resourceId, int scale = 1);
     bool LoadFromBytes(const QByteArray& data);
     // The Btn_Dat bytes of a picture (rectangle 0, 0, width, height); empty when the sizes are
     // out of range or the pixel count disagrees. The skin painter writes the resources with it.
     static QByteArray Encode(int width, int height, const std::vector<std::uint32_t>& pixels);
 
-    static QString ResourcePath(int resourceId);
+    static QString ResourcePath(int resourceId, int scale = 1);
 
     bool IsNull() const { return m_pixels.empty(); }
     int Width() const { return m_width; }

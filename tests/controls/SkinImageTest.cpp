@@ -96,9 +96,18 @@ TEST(SkinImageTest, EveryShippedPictureHasItsSize)
             ASSERT_TRUE(image.LoadResource(id)) << id;
             EXPECT_EQ(image.Width(), row.width) << id;
             EXPECT_EQ(image.Height(), row.height) << id;
+            // The high-density picture: the same at twice the pixels.
+            CSkinImage doubled;
+            ASSERT_TRUE(doubled.LoadResource(id, 2)) << id;
+            EXPECT_EQ(doubled.Width(), 2 * row.width) << id;
+            EXPECT_EQ(doubled.Height(), 2 * row.height) << id;
         }
     }
-    for (const char* name : {":/bitmap/135.png", ":/bitmap/185.png", ":/bitmap/187.png", ":/icon/128.png"})
-        EXPECT_FALSE(QImage(QString::fromLatin1(name)).isNull()) << name;
+    for (const char* name : {":/bitmap/135", ":/bitmap/185", ":/bitmap/187", ":/icon/128", ":/bitmap/177"}) {
+        const QImage normal(QString::fromLatin1(name) + QStringLiteral(".png"));
+        const QImage doubled(QString::fromLatin1(name) + QStringLiteral("@2x.png"));
+        EXPECT_FALSE(normal.isNull()) << name;
+        EXPECT_EQ(doubled.size(), normal.size() * 2) << name;
+    }
     EXPECT_EQ(QImage(QStringLiteral(":/bitmap/177.png")).height(), 31);
 }

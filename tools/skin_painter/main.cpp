@@ -50,10 +50,15 @@ const QColor kPauseAmber(240, 176, 40);
 const QColor kPlayGreen(60, 190, 80);
 const QColor kSteel(226, 232, 240);
 constexpr double kPi = 3.14159265358979323846;
+// Every picture is painted once at its own size and once at twice the pixels for high-density
+// screens ("<id>@2x"); the drawing code works in the picture's own units either way.
+constexpr int kDoubleScale = 2;
+int g_scale = 1;
 
 QImage NewCanvas(QSize size)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size * g_scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(g_scale);
     image.fill(Qt::transparent);
     return image;
 }
@@ -398,12 +403,14 @@ std::uint32_t NextNoise(std::uint32_t& state)
 QImage BackgroundTile()
 {
     constexpr int kTile = 64;
-    QImage image(kTile, kTile, QImage::Format_RGB32);
+    const int side = kTile * g_scale;
+    QImage image(side, side, QImage::Format_RGB32);
     std::uint32_t state = 1971;
     const QColor base(184, 196, 212);
-    for (int y = 0; y < kTile; ++y) {
-        const double brush = 3.0 * std::sin(2 * kPi * y * 5 / kTile) + 2.0 * std::sin(2 * kPi * y * 13 / kTile);
-        for (int x = 0; x < kTile; ++x) {
+    for (int y = 0; y < side; ++y) {
+        const double row = double(y) / g_scale;
+        const double brush = 3.0 * std::sin(2 * kPi * row * 5 / kTile) + 2.0 * std::sin(2 * kPi * row * 13 / kTile);
+        for (int x = 0; x < side; ++x) {
             const int grain = int(NextNoise(state) % 7) - 3;
             const int shade = int(std::lround(brush)) + grain;
             image.setPixel(x, y,
@@ -508,14 +515,14 @@ QImage CheckMark()
 QImage AboutPicture()
 {
     constexpr QSize kSize(280, 96);
-    QImage image(kSize, QImage::Format_ARGB32_Premultiplied);
+    QImage image = NewCanvas(kSize);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     QLinearGradient fill(0, 0, 0, kSize.height());
     fill.setColorAt(0, QColor(70, 104, 160));
     fill.setColorAt(1, QColor(18, 30, 58));
-    painter.fillRect(image.rect(), fill);
+    painter.fillRect(QRect(QPoint(0, 0), kSize), fill);
     painter.drawImage(QPointF(12, 12), Icon(72));
     FitFont(painter, QStringLiteral("Sorvane"), 170, 34, true);
     QFont font = painter.font();
@@ -646,29 +653,19 @@ bool WriteBtn(const QDir& folder, int id, const QImage& picture)
         pixels.insert(pixels.end(), row, row + straight.width());
     }
     const QByteArray bytes = CSkinImage::Encode(straight.width(), straight.height(), pixels);
-    QFile file(folder.filePath(QStringLiteral("skin/%1.btn").arg(id)));
+    const QString suffix = g_scale > 1 ? QStringLiteral("@%1x").arg(g_scale) : QString();
+    QFile file(folder.filePath(QStringLiteral("skin/%1%2.btn").arg(id).arg(suffix)));
     return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// `name` without ".png"; the high-density picture gets "@2x" before it, which is how Qt finds it.
 bool WritePng(const QDir& folder, const QString& name, const QImage& picture)
 {
-    return picture.save(folder.filePath(name), "PNG");
+    const QString suffix = g_scale > 1 ? QStringLiteral("@%1x").arg(g_scale) : QString();
+    return picture.save(folder.filePath(name + suffix + QStringLiteral(".png")), "PNG");
 }
-} // namespace
-
-int main(int argc, char** argv)
+bool PaintAll(const QDir& folder)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: skin_painter RESOURCES_FOLDER\n");
-        return 2;
-    }
-    QDir folder(QString::fromLocal8Bit(argv[1]));
-    for (const char* sub : {"skin", "bitmap", "icon"})
-        folder.mkpath(QString::fromLatin1(sub));
-
     const QSize kMain(124, 44), kListen(36, 35), kListenWide(84, 38), kToggle(48, 45);
     const Face up{false, false}, down{true, false}, latched{true, true};
     struct Button
@@ -721,19 +718,43 @@ int main(int argc, char** argv)
     bool ok = true;
     for (const Button& button : buttons)
         ok = WriteBtn(folder, button.id, button.picture) && ok;
-    ok = WritePng(folder, QStringLiteral("bitmap/135.png"), BackgroundTile()) && ok;
-    ok = WritePng(folder, QStringLiteral("bitmap/177.png"), TitleBand()) && ok;
-    ok = WritePng(folder, QStringLiteral("bitmap/185.png"), CheckMark()) && ok;
-    ok = WritePng(folder, QStringLiteral("bitmap/187.png"), AboutPicture()) && ok;
+    ok = WritePng(folder, QStringLiteral("bitmap/135"), BackgroundTile()) && ok;
+    ok = WritePng(folder, QStringLiteral("bitmap/177"), TitleBand()) && ok;
+    ok = WritePng(folder, QStringLiteral("bitmap/185"), CheckMark()) && ok;
+    ok = WritePng(folder, QStringLiteral("bitmap/187"), AboutPicture()) && ok;
     const std::pair<int, ToolPicture> toolBitmaps[] = {
         {3119, ToolPicture::Play},   {3120, ToolPicture::Stop},   {3121, ToolPicture::Open},
         {3122, ToolPicture::Save},   {3123, ToolPicture::ZoomIn}, {3124, ToolPicture::ZoomOut},
         {3125, ToolPicture::Repeat},
     };
     for (const auto& [id, picture] : toolBitmaps)
-        ok = WritePng(folder, QStringLiteral("bitmap/%1.png").arg(id), ToolBitmap(picture)) && ok;
-    ok = WritePng(folder, QStringLiteral("icon/128.png"), Icon(128)) && ok;
-    ok = WritePng(folder, QStringLiteral("icon/sorvane.png"), Icon(256)) && ok;
+        ok = WritePng(folder, QStringLiteral("bitmap/%1").arg(id), ToolBitmap(picture)) && ok;
+    ok = WritePng(folder, QStringLiteral("icon/128"), Icon(128)) && ok;
+    // The desktop icon is large already and needs no double.
+    if (g_scale == 1)
+        ok = WritePng(folder, QStringLiteral("icon/sorvane"), Icon(256)) && ok;
+    return ok;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: skin_painter RESOURCES_FOLDER\n");
+        return 2;
+    }
+    QDir folder(QString::fromLocal8Bit(argv[1]));
+    for (const char* sub : {"skin", "bitmap", "icon"})
+        folder.mkpath(QString::fromLatin1(sub));
+
+    bool ok = true;
+    for (const int scale : {1, kDoubleScale}) {
+        g_scale = scale;
+        ok = PaintAll(folder) && ok;
+    }
     if (!ok) {
         std::fprintf(stderr, "skin_painter: could not write every picture into %s\n", argv[1]);
         return 1;
