@@ -146,6 +146,11 @@ void CRecordingController::Record()
         emit messageToShow(QStringLiteral("The recording could not start: %1.").arg(problem));
         return;
     }
+    if (!m_recorder) {
+        // A new session: an old clip must not be taken for one of this recording. Continuation
+        // files keep the meter as it is.
+        m_peakMeter.Reset();
+    }
     StartRecording();
 }
 
@@ -199,6 +204,7 @@ void CRecordingController::StartRecording()
     m_recorder = std::make_unique<CWaveRecorder>();
     m_recorder->SetSourceName(m_captureSourceName);
     m_monitor = std::make_unique<CRecordingMonitor>(this, m_format, m_recorder.get());
+    m_monitor->SetPeakMeter(&m_peakMeter);
     ApplyCaptureLimit();
     m_recorder->SetMonitor(m_monitor.get());
     m_recorder->SetFailureCallback([this] { CAppEvent::Post(this, kCaptureFailedEvent); });

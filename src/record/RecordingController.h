@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codec/RecordFormat.h"
+#include "record/PeakMeter.h"
 #include "record/RecordingFiler.h"
 
 #include <QDateTime>
@@ -76,6 +77,9 @@ public:
     std::uint64_t CapturedMilliseconds() const;
     // The live waveform over `area`; empty when idle (the view is then plain black).
     std::vector<QPoint> WaveformPolyline(const QRect& area) const;
+    // The input level of the running recording, fed from the capture thread; poll it from
+    // this object's thread.
+    CPeakMeter& PeakMeter() { return m_peakMeter; }
     QString RecordFileText() const { return m_recordFileText; }
     // The user edited the "Record File" box; a running recording will be filed under it.
     void SetRecordFileText(const QString& text);
@@ -148,6 +152,8 @@ private:
     bool ScheduledEndDue(const QDateTime& now) const;
     void StartScheduled(int entry, const QDateTime& now);
 
+    // Before the recorder: the engine's monitor feeds it until the recorder is gone.
+    CPeakMeter m_peakMeter;
     std::unique_ptr<CWaveRecorder> m_recorder;
     std::unique_ptr<CRecordingMonitor> m_monitor;
     std::unique_ptr<CRecordingSidecar> m_sidecar;

@@ -3,6 +3,7 @@
 #include "app/RecordSettings.h"
 #include "platform/AppEvent.h"
 #include "record/MixerState.h"
+#include "record/PeakMeter.h"
 #include "record/SilenceDetector.h"
 #include "record/WaveRecorder.h"
 
@@ -38,6 +39,9 @@ void CRecordingMonitor::OnBuffer(const std::int16_t* samples, std::size_t byteCo
 {
     if (samples != nullptr && byteCount >= sizeof(std::int16_t)) {
         TimeSilence(samples, byteCount);
+        if (m_peakMeter != nullptr) {
+            m_peakMeter->Feed(samples, byteCount, m_format.channels);
+        }
     }
     UpdateDisplay(repaint);
     CheckCaptureLimit();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+class CPeakMeter;
 class CWaveRecorder;
 class QObject;
 
@@ -33,6 +34,10 @@ public:
     // of the file), then the Stop command is posted. Set before the monitor goes on the engine.
     void SetCaptureLimit(std::uint64_t bytes, std::function<void()> reached);
 
+    // Every buffer also goes to this level meter (null: none). Set before the monitor goes on
+    // the engine; the meter must outlive the monitor's time there.
+    void SetPeakMeter(CPeakMeter* meter) { m_peakMeter = meter; }
+
     bool SoundHeard() const { return m_soundHeard.load(std::memory_order_relaxed); }
 
 private:
@@ -45,6 +50,7 @@ private:
     QObject* m_receiver;
     RecordFormat m_format;
     const CWaveRecorder* m_recorder;
+    CPeakMeter* m_peakMeter = nullptr;
     // 64 bits: a recording that starts in silence may run for many hours before sound comes.
     std::uint64_t m_silenceRunBytes = 0;
     std::int64_t m_silenceRunLevelSum = 0;
