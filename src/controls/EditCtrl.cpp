@@ -4,6 +4,7 @@
 #include "controls/SpinArrowButton.h"
 #include "platform/AppEvent.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
@@ -12,7 +13,6 @@
 
 namespace
 {
-constexpr const char* kFontFamily = "Times New Roman";
 const QMargins kSunkenInset(2, 2, 3, 3);
 const QMargins kFlatInset(1, 1, 1, 1);
 constexpr QSize kPreferredSize(80, 22);
@@ -35,16 +35,15 @@ void DrawRing(QPainter& painter, const QRect& ring, const QColor& topLeft, const
     painter.fillRect(QRect(x, y + height - 1, width, 1), bottomRight);
 }
 
-// Sized like a classic dialog font: the whole character cell, not just the letters, fits
-// the field's height.
-QFont FieldFont(int cellHeight)
+// The dialog's own font, so the number reads like the labels beside it; made smaller only when
+// its whole character cell would not fit the field's height.
+QFont FieldFont(const QFont& dialogFont, int cellHeight)
 {
-    QFont font{QString::fromLatin1(kFontFamily)};
+    QFont font = dialogFont;
     const int height = std::max(1, cellHeight);
-    font.setPixelSize(height);
     const int measured = QFontMetrics(font).height();
     if (measured > height)
-        font.setPixelSize(std::max(1, height * height / measured));
+        font.setPixelSize(std::max(1, QFontInfo(font).pixelSize() * height / measured));
     return font;
 }
 
@@ -166,7 +165,9 @@ void CEditCtrl::Exchange(int& variable, bool save)
 
 QSize CEditCtrl::sizeHint() const
 {
-    return kPreferredSize;
+    // Taller with a larger desktop font, so the number keeps the labels' size.
+    const int fontHeight = fontMetrics().height() + kSunkenInset.top() + kSunkenInset.bottom() + 2;
+    return QSize(kPreferredSize.width(), std::max(kPreferredSize.height(), fontHeight));
 }
 
 void CEditCtrl::resizeEvent(QResizeEvent* event)
@@ -202,7 +203,7 @@ void CEditCtrl::LayOut()
     } else {
         m_field->setGeometry(inset.x(), inset.y(), std::max(0, inset.width()), std::max(0, height));
     }
-    m_field->setFont(FieldFont(m_field->height()));
+    m_field->setFont(FieldFont(font(), m_field->height()));
 }
 
 void CEditCtrl::paintEvent(QPaintEvent* /*event*/)

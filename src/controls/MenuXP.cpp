@@ -1,6 +1,7 @@
 #include "controls/MenuXP.h"
 
 #include "controls/ControlId.h"
+#include "controls/ControlsAccessibility.h"
 #include "platform/AppEvent.h"
 
 #include <QAction>
@@ -46,6 +47,7 @@ QAction* FirstEnabledAction(const QMenu& menu)
 CMenuXP::CMenuXP(QWidget* parent)
     : QWidget(parent)
 {
+    ControlsAccessibility::EnsureInstalled();
     ControlId::Set(this, kControlId);
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
@@ -116,6 +118,13 @@ QRect CMenuXP::ButtonRect(int index) const
     if (index < 0 || index >= ButtonCount())
         return {};
     return m_buttonRects[std::size_t(index)];
+}
+
+QString CMenuXP::ButtonText(int index) const
+{
+    if (index < 0 || index >= int(m_menu.size()))
+        return {};
+    return TextWithoutMnemonic(m_menu[std::size_t(index)].label);
 }
 
 int CMenuXP::ButtonAt(QPoint pos) const
@@ -372,7 +381,10 @@ void CMenuXP::RebuildButtons()
     int left = 0;
     for (const MenuPopup& popup : m_menu) {
         const int width = metrics.horizontalAdvance(TextWithoutMnemonic(popup.label)) + 2 * kButtonTextPaddingX;
-        m_buttonRects.emplace_back(left, 0, width, qMax(height(), sizeHint().height()));
+        // The bar's own height when the text fits it (a larger desktop font must not push the
+        // buttons out of the title band), the text's when the bar has none yet.
+        const int buttonHeight = height() >= metrics.height() ? height() : sizeHint().height();
+        m_buttonRects.emplace_back(left, 0, width, buttonHeight);
         left += width;
     }
     updateGeometry();

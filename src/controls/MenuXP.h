@@ -37,6 +37,8 @@ public:
 
     int ButtonCount() const;
     QRect ButtonRect(int index) const;
+    // The button's label as shown (without the mnemonic marker); empty past either end.
+    QString ButtonText(int index) const;
     // kNoIndex when `pos` (bar coordinates) is on no button.
     int ButtonAt(QPoint pos) const;
 

@@ -1,8 +1,11 @@
 #include "controls/SkinButton.h"
 
+#include "controls/ControlsAccessibility.h"
 #include "controls/SkinBackground.h"
+#include "controls/SkinFocus.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QToolTip>
@@ -10,6 +13,7 @@
 CSkinButton::CSkinButton(QWidget* parent)
     : QAbstractButton(parent)
 {
+    ControlsAccessibility::EnsureInstalled();
     // Connected before anyone else can connect, so every receiver of clicked() already sees
     // the flipped state.
     connect(this, &QAbstractButton::clicked, this, [this] {
@@ -26,7 +30,19 @@ bool CSkinButton::LoadSkin(int upId, int downId)
     CSkinImage down;
     if (!up.LoadResource(upId) || !down.LoadResource(downId))
         return false;
-    return SetSkin(std::move(up), std::move(down));
+    if (!SetSkin(std::move(up), std::move(down)))
+        return false;
+    CSkinImage upDouble;
+    CSkinImage downDouble;
+    constexpr int kDouble = 2;
+    const bool doubled = upDouble.LoadResource(upId, kDouble) && downDouble.LoadResource(downId, kDouble) &&
+                         upDouble.Width() == kDouble * m_up.Width() && upDouble.Height() == kDouble * m_up.Height() &&
+                         downDouble.Width() == upDouble.Width() && downDouble.Height() == upDouble.Height();
+    if (doubled) {
+        m_upDouble = std::move(upDouble);
+        m_downDouble = std::move(downDouble);
+    }
+    return true;
 }
 
 bool CSkinButton::SetSkin(CSkinImage up, CSkinImage down)
@@ -35,6 +51,8 @@ bool CSkinButton::SetSkin(CSkinImage up, CSkinImage down)
         return false;
     m_up = std::move(up);
     m_down = std::move(down);
+    m_upDouble = CSkinImage();
+    m_downDouble = CSkinImage();
     const QSize size(m_up.Width(), m_up.Height());
     setFixedSize(size);
     setMask(QRegion(QRect(QPoint(0, 0), size), QRegion::Ellipse));
@@ -54,10 +72,37 @@ void CSkinButton::SetHeldDown(bool down)
     repaint();
 }
 
-QImage CSkinButton::ComposedPicture() const
+const CSkinImage& CSkinButton::ShownPicture(bool doubleSize) const
 {
     const bool showDown = m_toggleMode ? m_heldDown : isDown();
-    const CSkinImage& picture = showDown ? m_down : m_up;
+    if (doubleSize)
+        return showDown ? m_downDouble : m_upDouble;
+    return showDown ? m_down : m_up;
+}
+
+QImage CSkinButton::ComposedDoublePicture() const
+{
+    const CSkinImage& picture = ShownPicture(true);
+    if (picture.IsNull())
+        return {};
+    constexpr int kDouble = 2;
+    QImage surface = SkinBackground::Under(this);
+    if (surface.isNull()) {
+        surface = SkinBackground::ToQImage(picture);
+    } else {
+        // The skin behind is only published at its own size; its soft grain hardly shows the
+        // upscaling, while the picture on top keeps every pixel.
+        surface = surface.scaled(size() * kDouble, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_RGB32);
+        SkinBackground::Composite(surface, picture, QPoint(0, 0));
+    }
+    surface.setDevicePixelRatio(kDouble);
+    return surface;
+}
+
+QImage CSkinButton::ComposedPicture() const
+{
+    const CSkinImage& picture = ShownPicture(false);
     if (picture.IsNull())
         return {};
     QImage surface = SkinBackground::Under(this);
@@ -80,11 +125,31 @@ QSize CSkinButton::sizeHint() const
 
 void CSkinButton::paintEvent(QPaintEvent*)
 {
-    const QImage picture = ComposedPicture();
+    const QImage picture =
+        devicePixelRatioF() > 1.0 && !m_upDouble.IsNull() ? ComposedDoublePicture() : ComposedPicture();
     if (picture.isNull())
         return;
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), picture);
+    if (hasFocus()) {
+        // Inside the button's elliptic shape, or the mask would cut it away.
+        SkinFocus::Paint(painter, this, rect().adjusted(kFocusInset, kFocusInset, -kFocusInset, -kFocusInset), true);
+    }
+}
+
+void CSkinButton::keyPressEvent(QKeyEvent* event)
+{
+    // Space is QAbstractButton's own; Enter presses a skinned button as well, since these stand
+    // for the dialog buttons a keyboard user would press with it.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (isEnabled()) {
+            click();
+        }
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 bool CSkinButton::hitButton(const QPoint& pos) const

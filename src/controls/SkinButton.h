@@ -15,6 +15,9 @@ class CSkinButton : public QAbstractButton
     Q_OBJECT
 
 public:
+    // How far inside the picture's edge the keyboard focus ring runs.
+    static constexpr int kFocusInset = 3;
+
     explicit CSkinButton(QWidget* parent = nullptr);
 
     // Loads ":/skin/<upId>.btn" and ":/skin/<downId>.btn" and resizes the button to them.
@@ -31,6 +34,9 @@ public:
 
     // The button's picture as it is drawn now: the chosen image blended onto the background.
     QImage ComposedPicture() const;
+    // The same at twice the pixels (device pixel ratio 2) from the high-density pictures; null
+    // without them.
+    QImage ComposedDoublePicture() const;
 
     QSize sizeHint() const override;
 
@@ -38,12 +44,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    const CSkinImage& ShownPicture(bool doubleSize) const;
     bool InsideEllipse(const QPoint& pos) const;
 
     CSkinImage m_up;
     CSkinImage m_down;
+    // The same pictures at twice the size for high-density screens; null when there are none.
+    CSkinImage m_upDouble;
+    CSkinImage m_downDouble;
     bool m_toggleMode = false;
     bool m_heldDown = false;
 };

@@ -17,6 +17,10 @@ constexpr int kTextGap = 4;
 
 // The indicator's box (the cell shrunk by the inset), vertically centred.
 QRect BoxRect(const QAbstractButton* button);
+// Where the text goes beside the cell.
+QRect TextRect(const QAbstractButton* button);
+// The text is longer than its room and shown shortened.
+bool IsTextElided(const QAbstractButton* button);
 // The box colour: the highlight while the mouse holds the button, the window colour otherwise.
 QColor BoxFill(const QAbstractButton* button);
 // The text beside the cell, with a focus frame when the button has the keyboard focus.

@@ -1,6 +1,7 @@
 #include "controls/SkinSlider.h"
 
 #include "controls/SkinBackground.h"
+#include "controls/SkinFocus.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -112,6 +113,9 @@ void CSkinSlider::EnsurePictures()
     m_track.LoadResource(horizontal ? kHorizontalTrackId : kVerticalTrackId);
     m_thumbPressed.LoadResource(horizontal ? kHorizontalThumbPressedId : kVerticalThumbPressedId);
     m_thumbReleased.LoadResource(horizontal ? kHorizontalThumbReleasedId : kVerticalThumbReleasedId);
+    constexpr int kDouble = 2;
+    m_thumbPressedDouble.LoadResource(horizontal ? kHorizontalThumbPressedId : kVerticalThumbPressedId, kDouble);
+    m_thumbReleasedDouble.LoadResource(horizontal ? kHorizontalThumbReleasedId : kVerticalThumbReleasedId, kDouble);
     m_picturesLoaded = true;
     m_picturesOrientation = orientation();
 }
@@ -204,8 +208,18 @@ void CSkinSlider::paintEvent(QPaintEvent*)
     }
 
     const CSkinImage& thumbPicture = isSliderDown() ? m_thumbPressed : m_thumbReleased;
-    if (!thumbPicture.IsNull()) {
-        const QRect thumb = ThumbRect();
+    const CSkinImage& doubleThumb = isSliderDown() ? m_thumbPressedDouble : m_thumbReleasedDouble;
+    const QRect thumb = ThumbRect();
+    if (devicePixelRatioF() > 1.0 && !doubleThumb.IsNull() && !thumbPicture.IsNull()) {
+        // On a high-density screen the knob, the part the eye follows, comes from its sharper
+        // picture; the groove and skin below are scaled up.
+        constexpr int kDouble = 2;
+        surface = surface.scaled(size() * kDouble, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QPoint at(kDouble * thumb.left() + (kDouble * thumb.width() - doubleThumb.Width()) / 2,
+                        kDouble * thumb.top() + (kDouble * thumb.height() - doubleThumb.Height()) / 2);
+        blend(SkinBackground::ToQImage(doubleThumb), at);
+        surface.setDevicePixelRatio(kDouble);
+    } else if (!thumbPicture.IsNull()) {
         const QPoint at(thumb.left() + (thumb.width() - thumbPicture.Width()) / 2,
                         thumb.top() + (thumb.height() - thumbPicture.Height()) / 2);
         blend(SkinBackground::ToQImage(thumbPicture), at);
@@ -214,6 +228,9 @@ void CSkinSlider::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), surface);
     PaintTicks(painter);
+    if (hasFocus()) {
+        SkinFocus::Paint(painter, this, rect());
+    }
 }
 
 void CSkinSlider::mousePressEvent(QMouseEvent* event)

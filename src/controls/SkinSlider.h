@@ -58,5 +58,8 @@ private:
     CSkinImage m_track;
     CSkinImage m_thumbPressed;
     CSkinImage m_thumbReleased;
+    // The knob at twice the pixels for high-density screens; null when not shipped.
+    CSkinImage m_thumbPressedDouble;
+    CSkinImage m_thumbReleasedDouble;
     int m_dragOffset = 0;
 };

@@ -12,6 +12,9 @@ CSpinArrowButton::CSpinArrowButton(Direction direction, QWidget* parent)
     // Clicking an arrow must not take the focus from the number, or every click would end the
     // user's edit.
     setFocusPolicy(Qt::NoFocus);
+    // The number field itself steps with the Up and Down keys; these names are for pointing
+    // with a screen reader.
+    setAccessibleName(direction == Direction::Up ? QStringLiteral("Increase") : QStringLiteral("Decrease"));
 }
 
 void CSpinArrowButton::paintEvent(QPaintEvent* /*event*/)

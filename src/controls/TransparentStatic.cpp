@@ -35,6 +35,10 @@ CTransparentStatic::CTransparentStatic(QWidget* widget, bool groupBox)
     , m_groupBox(groupBox)
 {
     m_widget->setAutoFillBackground(false);
+    // The text sits kTextIndent to the right; a label placed by a layout asks for that room
+    // too, or its last letters would be cut ("Save Director").
+    if (auto* label = qobject_cast<QLabel*>(m_widget); label && label->indent() < 0)
+        label->setIndent(kTextIndent);
     m_widget->installEventFilter(this);
     m_widget->update();
 }
@@ -50,13 +54,14 @@ bool CTransparentStatic::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void CTransparentStatic::PaintStatic()
+QRect CTransparentStatic::TextRect(const QLabel* label)
 {
-    const auto* label = static_cast<QLabel*>(m_widget);
-    QPainter painter(m_widget);
-    painter.setFont(label->font());
-    const QPalette::ColorGroup group = label->isEnabled() ? QPalette::Active : QPalette::Disabled;
-    painter.setPen(label->palette().color(group, label->foregroundRole()));
+    // Shifted right, but never past the label's right edge, where right-aligned text would be lost.
+    return label->contentsRect().adjusted(kTextIndent, 0, 0, 0);
+}
+
+int CTransparentStatic::TextFlags(const QLabel* label)
+{
     const Qt::Alignment alignment = label->alignment();
     int flags = int(alignment & Qt::AlignHorizontal_Mask);
     if (label->wordWrap())
@@ -65,7 +70,17 @@ void CTransparentStatic::PaintStatic()
         flags |= Qt::TextSingleLine | int(alignment & Qt::AlignVertical_Mask);
     if (label->buddy())
         flags |= Qt::TextShowMnemonic;
-    painter.drawText(label->contentsRect().translated(kTextIndent, 0), flags, label->text());
+    return flags;
+}
+
+void CTransparentStatic::PaintStatic()
+{
+    const auto* label = static_cast<QLabel*>(m_widget);
+    QPainter painter(m_widget);
+    painter.setFont(label->font());
+    const QPalette::ColorGroup group = label->isEnabled() ? QPalette::Active : QPalette::Disabled;
+    painter.setPen(label->palette().color(group, label->foregroundRole()));
+    painter.drawText(TextRect(label), TextFlags(label), label->text());
 }
 
 void CTransparentStatic::PaintGroupBox()

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QLabel;
+class QRect;
 class QWidget;
 
 // Paints a static text (QLabel) or a group box (QGroupBox) straight onto the skin behind it:
@@ -19,6 +21,10 @@ public:
     static CTransparentStatic* Of(const QWidget* widget);
 
     bool IsGroupBox() const { return m_groupBox; }
+
+    // Where and how a skinned label draws its text.
+    static QRect TextRect(const QLabel* label);
+    static int TextFlags(const QLabel* label);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

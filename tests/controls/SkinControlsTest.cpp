@@ -123,6 +123,30 @@ TEST(SkinButtonTest, ClicksInTheCornersFallThroughToTheParent)
     EXPECT_EQ(clicks.count(), 1);
 }
 
+TEST(SkinButtonTest, HighDensityScreensGetTheDoublePictureOverTheSameSkin)
+{
+    QWidget window;
+    window.resize(200, 100);
+    CSkinButton button(&window);
+    ASSERT_TRUE(button.LoadSkin(138, 137));
+    QImage snapshot(window.size(), QImage::Format_RGB32);
+    snapshot.fill(qRgb(10, 200, 30));
+    SkinBackground::Publish(&window, snapshot);
+
+    const QImage normal = button.ComposedPicture();
+    const QImage doubled = button.ComposedDoublePicture();
+    ASSERT_FALSE(doubled.isNull());
+    EXPECT_EQ(doubled.size(), normal.size() * 2);
+    EXPECT_EQ(doubled.devicePixelRatio(), 2.0);
+    // The corners lie outside the face: the skin shows there in both.
+    EXPECT_EQ(doubled.pixel(1, 1), qRgb(10, 200, 30));
+    EXPECT_EQ(normal.pixel(0, 0), qRgb(10, 200, 30));
+
+    // Pictures of one size only: no double picture.
+    ASSERT_TRUE(button.SetSkin(Solid(20, 10, 0xFF102030u), Solid(20, 10, 0xFFA0B0C0u)));
+    EXPECT_TRUE(button.ComposedDoublePicture().isNull());
+}
+
 TEST(RecordRedioBtnTest, CheckingOneClearsEveryRadioSiblingAndTellsTheParent)
 {
     CRecordingParent window;
