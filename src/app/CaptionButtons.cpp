@@ -1,5 +1,7 @@
 #include "app/CaptionButtons.h"
 
+#include "app/AppAccessibility.h"
+
 #include <QColor>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +19,7 @@ const QColor kFaceColour(200, 200, 200);
 CCaptionButtons::CCaptionButtons(QWidget* owner)
     : QWidget(owner)
 {
+    AppAccessibility::EnsureInstalled();
     PlaceInOwner();
 }
 
@@ -137,9 +140,22 @@ void CCaptionButtons::mouseReleaseEvent(QMouseEvent* event)
     if (!tracking || LocalButtonAt(event->position().toPoint()) != pressed) {
         return;
     }
-    if (pressed == kClose) {
+    Activate(pressed);
+}
+
+void CCaptionButtons::Activate(Button button)
+{
+    if (button == kClose) {
         emit closeClicked();
-    } else if (pressed == kMinimize) {
+    } else if (button == kMinimize) {
         emit minimizeClicked();
     }
+}
+
+QString CCaptionButtons::ButtonName(Button button)
+{
+    if (button == kClose) {
+        return QStringLiteral("Close");
+    }
+    return button == kMinimize ? QStringLiteral("Minimize") : QString();
 }

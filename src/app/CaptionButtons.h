@@ -31,6 +31,9 @@ public:
     Button Pressed() const { return m_pressed; }
     // Which button lies under a point of the owner's client area.
     Button ButtonAt(const QPoint& ownerPoint) const;
+    // Acts as a completed click on the button (for screen readers).
+    void Activate(Button button);
+    static QString ButtonName(Button button);
 
 signals:
     void closeClicked();

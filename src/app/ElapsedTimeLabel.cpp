@@ -1,5 +1,7 @@
 #include "app/ElapsedTimeLabel.h"
 
+#include "app/AppAccessibility.h"
+
 #include <QColor>
 #include <QFontMetrics>
 #include <QImage>
@@ -17,6 +19,7 @@ constexpr int kPlainHeight = 25;
 constexpr int kPlainAverageWidth = 10;
 constexpr int kPercent = 100;
 constexpr int kMaximumStretch = 4000;
+constexpr int kSmallestPixelSize = 8;
 const QColor kTextColour(0, 0, 255);
 const QColor kItalicPanelColour(225, 225, 225);
 } // namespace
@@ -26,6 +29,8 @@ CElapsedTimeLabel::CElapsedTimeLabel(QWidget* parent, bool italic)
     , m_italic(italic)
     , m_font(MakeFont(italic))
 {
+    AppAccessibility::EnsureInstalled();
+    setAccessibleName(QStringLiteral("Elapsed time"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
@@ -62,6 +67,30 @@ void CElapsedTimeLabel::SetBackgroundSnapshot(const QImage* snapshot)
     update();
 }
 
+CElapsedTimeLabel::TextPlacement CElapsedTimeLabel::PlaceText() const
+{
+    // The digits' ink, not the font's line box, is what must fit: a line box of the label's
+    // size would push the ink of a tall font through the band's bottom edge. A text wider or
+    // taller than the label gets a smaller font rather than being cut.
+    TextPlacement placement{m_font, {}, {}};
+    QFontMetrics metrics(placement.font);
+    QRect ink = metrics.tightBoundingRect(m_text);
+    while ((ink.width() > width() || ink.height() > height()) && placement.font.pixelSize() > kSmallestPixelSize) {
+        placement.font.setPixelSize(placement.font.pixelSize() - 1);
+        metrics = QFontMetrics(placement.font);
+        ink = metrics.tightBoundingRect(m_text);
+    }
+    placement.baselineStart =
+        QPoint((width() - metrics.horizontalAdvance(m_text)) / 2, (height() - ink.height()) / 2 - ink.top());
+    placement.ink = ink.translated(placement.baselineStart.x(), placement.baselineStart.y());
+    return placement;
+}
+
+QRect CElapsedTimeLabel::TextInkRect() const
+{
+    return PlaceText().ink;
+}
+
 void CElapsedTimeLabel::paintEvent(QPaintEvent*)
 {
     // Drawn off screen first and copied in one step, so the counter never flickers.
@@ -74,9 +103,10 @@ void CElapsedTimeLabel::paintEvent(QPaintEvent*)
     } else if (m_snapshot && !m_snapshot->isNull()) {
         painter.drawImage(rect(), *m_snapshot, geometry());
     }
-    painter.setFont(m_font);
+    const TextPlacement placement = PlaceText();
+    painter.setFont(placement.font);
     painter.setPen(kTextColour);
-    painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop, m_text);
+    painter.drawText(placement.baselineStart, m_text);
     painter.end();
     QPainter(this).drawPixmap(0, 0, buffer);
 }

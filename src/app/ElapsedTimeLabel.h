@@ -22,6 +22,8 @@ public:
     QString Text() const { return m_text; }
     bool IsItalic() const { return m_italic; }
     const QFont& LabelFont() const { return m_font; }
+    // Where the text's ink lies in the label as it is drawn now.
+    QRect TextInkRect() const;
 
     // The parent's painted background with the parent's client origin at (0, 0); a plain
     // label copies its rectangle from it. Without one it leaves the parent's painting visible.
@@ -31,7 +33,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct TextPlacement
+    {
+        QFont font;
+        QPoint baselineStart;
+        QRect ink;
+    };
+
     static QFont MakeFont(bool italic);
+    TextPlacement PlaceText() const;
 
     bool m_italic;
     QString m_text = QLatin1String(kInitialText);

@@ -15,11 +15,13 @@
 #include "audio/WavToMp3Command.h"
 #include "controls/ControlId.h"
 #include "controls/DialogSkinning.h"
+#include "controls/LevelMeter.h"
 #include "controls/MenuXP.h"
 #include "controls/SkinBackground.h"
 #include "controls/SkinButton.h"
 #include "platform/AppEvent.h"
 #include "player_transfer/PlayerTransferCommands.h"
+#include "record/InputLevelPreview.h"
 #include "record/RecordFormatDialog.h"
 #include "record/RecordSourcePanel.h"
 #include "record/RecordingController.h"
@@ -39,6 +41,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -63,6 +66,10 @@ constexpr int kTimeLabelRightGap = 55;
 
 // Below the band.
 constexpr int kWaveformHeight = 60;
+constexpr int kLevelMeterWidth = 26;
+constexpr int kLevelMeterGap = 4;
+// About twenty meter updates a second: smooth to the eye, nothing to the processor.
+constexpr int kLevelMeterIntervalMs = 50;
 constexpr int kListWidth = 480;
 constexpr int kListHeight = 250;
 constexpr int kColumnGap = 8;
@@ -115,13 +122,24 @@ QImage LoadBitmap(int id)
 {
     return QImage(QStringLiteral(":/bitmap/%1.png").arg(id));
 }
+
+// The same picture at twice the pixels, for high-density screens (device pixel ratio 2).
+QImage LoadDoubleBitmap(int id)
+{
+    QImage picture(QStringLiteral(":/bitmap/%1@2x.png").arg(id));
+    picture.setDevicePixelRatio(2);
+    return picture;
+}
 } // namespace
 
 CMainWindow::CMainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_controller(std::make_unique<CRecordingController>())
+    , m_inputPreview(std::make_unique<CInputLevelPreview>(m_controller->PeakMeter()))
     , m_tile(LoadBitmap(kTileId))
     , m_band(LoadBitmap(kBandPictureId))
+    , m_tileDouble(LoadDoubleBitmap(kTileId))
+    , m_bandDouble(LoadDoubleBitmap(kBandPictureId))
 {
     ControlId::Set(this, kDialogId);
     setWindowTitle(QLatin1String(kTitle));
@@ -153,6 +171,7 @@ void CMainWindow::Shutdown()
         return;
     }
     m_shutDown = true;
+    m_inputPreview->Stop();
     m_controller->Stop();
     m_list->SaveToSettings(CRecordSettings::Instance());
     m_controller->SetScheduleActive(false);
@@ -226,6 +245,7 @@ void CMainWindow::CreateControls()
     m_list = new CRecordingsList(this);
     ControlId::Set(m_list, MainControlId::kRecordingsList);
     m_list->setGeometry(kMargin, kListTop, kListWidth, kListHeight);
+    m_list->setAccessibleName(QStringLiteral("Recordings"));
     QElapsedTimer fill;
     fill.start();
     m_list->FillFromSettings(CRecordSettings::Instance());
@@ -266,11 +286,14 @@ void CMainWindow::CreateControls()
 
     const int boxTop = kBandHeight + kSourcePanelHeight + kMargin;
     auto* recordFileLabel = new QLabel(QStringLiteral("Record File"), this);
-    recordFileLabel->setGeometry(kRightColumnLeft, boxTop, kRightColumnWidth, kRecordFileLabelHeight);
+    // A larger desktop font gets taller rows rather than cut letters.
+    const int labelHeight = std::max(kRecordFileLabelHeight, recordFileLabel->sizeHint().height());
+    recordFileLabel->setGeometry(kRightColumnLeft, boxTop, kRightColumnWidth, labelHeight);
     m_recordFileBox = new QLineEdit(this);
     ControlId::Set(m_recordFileBox, kRecordFileBoxId);
-    m_recordFileBox->setGeometry(kRightColumnLeft, boxTop + kRecordFileLabelHeight, kRightColumnWidth,
-                                 kRecordFileBoxHeight);
+    recordFileLabel->setBuddy(m_recordFileBox);
+    const int boxHeight = std::max(kRecordFileBoxHeight, m_recordFileBox->sizeHint().height());
+    m_recordFileBox->setGeometry(kRightColumnLeft, boxTop + labelHeight, kRightColumnWidth, boxHeight);
     connect(m_recordFileBox, &QLineEdit::textEdited, m_controller.get(), &CRecordingController::SetRecordFileText);
     connect(m_controller.get(), &CRecordingController::recordFileTextChanged, m_recordFileBox,
             [this](const QString& text) {
@@ -278,6 +301,17 @@ void CMainWindow::CreateControls()
                     m_recordFileBox->setText(text);
                 }
             });
+
+    m_levelMeter = new CLevelMeter(this);
+    m_levelMeter->setGeometry(LevelMeterRect());
+    connect(m_levelMeter, &CLevelMeter::clipClearRequested, this, [this] {
+        m_controller->PeakMeter().Reset();
+        UpdateLevelMeter();
+    });
+    m_levelMeterTimer.setInterval(kLevelMeterIntervalMs);
+    connect(&m_levelMeterTimer, &QTimer::timeout, this, &CMainWindow::UpdateLevelMeter);
+    m_levelMeterClock.start();
+    connect(m_sourcePanel, &CRecordSourcePanel::sourceSelected, this, &CMainWindow::RestartInputPreview);
 
     m_tagPanelFrame = new QFrame(this);
     ControlId::Set(m_tagPanelFrame, MainControlId::kTagPanelFrame);
@@ -462,6 +496,12 @@ void CMainWindow::ConnectController()
     // Every start, whether by the user, the schedule or a long silence, records from the source
     // the panel shows checked, whatever changed the sound system's default meanwhile.
     connect(controller, &CRecordingController::recordingStarting, this, &CMainWindow::ReapplyRecordSource);
+    // The recording takes over the source (and the meter) from the preview.
+    // A start that fails (the schedule's too) hands it back once it has run its course.
+    connect(controller, &CRecordingController::recordingStarting, this, [this] {
+        m_inputPreview->Stop();
+        QMetaObject::invokeMethod(this, &CMainWindow::UpdateInputPreview, Qt::QueuedConnection);
+    });
     connect(controller, &CRecordingController::recordingStarted, this, &CMainWindow::OnRecordingStarted);
     connect(controller, &CRecordingController::recordingStopped, this, &CMainWindow::OnRecordingStopped);
     connect(controller, &CRecordingController::pausedChanged, this, &CMainWindow::OnPausedChanged);
@@ -510,6 +550,7 @@ void CMainWindow::OnRecordingStarted()
     m_recordButton->SetHeldDown(true);
     m_recordButton->setEnabled(false);
     m_pauseButton->setEnabled(true);
+    m_levelMeterTimer.start();
     if (!m_controller->StartFailureText().isEmpty()) {
         // Told after the start has run its course, so the stop does not run inside it.
         QMetaObject::invokeMethod(this, &CMainWindow::ReportStartFailure, Qt::QueuedConnection);
@@ -544,7 +585,67 @@ void CMainWindow::OnRecordingStopped()
     m_pauseButton->setEnabled(false);
     m_pauseButton->SetHeldDown(false);
     m_pauseButton->setText(m_controller->PauseCaption());
+    m_levelMeterTimer.stop();
+    m_levelMeter->Clear();
     update(WaveformRect());
+    UpdateInputPreview();
+}
+
+bool CMainWindow::IsPreviewingInput() const
+{
+    return m_inputPreview->IsRunning();
+}
+
+void CMainWindow::UpdateInputPreview()
+{
+    const bool wanted = !m_shutDown && isVisible() && !isMinimized() && !m_controller->IsRecording();
+    if (wanted == m_inputPreview->IsRunning()) {
+        return;
+    }
+    // What the last recording left on the meter is not this source's level.
+    m_controller->PeakMeter().Reset();
+    if (wanted && m_inputPreview->Start(CRecordSettings::Instance().Format())) {
+        m_levelMeterTimer.start();
+        return;
+    }
+    m_inputPreview->Stop();
+    if (!m_controller->IsRecording()) {
+        m_levelMeterTimer.stop();
+        m_levelMeter->Clear();
+    }
+}
+
+void CMainWindow::RestartInputPreview()
+{
+    // Another source or format: the running stream still listens to the old one.
+    m_inputPreview->Stop();
+    UpdateInputPreview();
+}
+
+void CMainWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    UpdateInputPreview();
+}
+
+void CMainWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    UpdateInputPreview();
+}
+
+void CMainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        UpdateInputPreview();
+    }
+}
+
+void CMainWindow::UpdateLevelMeter()
+{
+    const CPeakMeter::Reading reading = m_controller->PeakMeter().Poll(m_levelMeterClock.elapsed());
+    m_levelMeter->SetLevels(reading.channels, reading.levelDb, reading.holdDb, reading.clipped);
 }
 
 void CMainWindow::OnPausedChanged(bool paused)
@@ -597,6 +698,7 @@ void CMainWindow::RunFormatSetup()
     if (CRecordFormatDialog::Run(this)) {
         // Another device may have been chosen: fill the source rows again and apply the level.
         m_sourcePanel->Rebind();
+        RestartInputPreview();
         update();
     }
 }
@@ -622,9 +724,19 @@ void CMainWindow::ReapplyRecordSource()
 
 // --- painting and dragging
 
+bool CMainWindow::HighDensity() const
+{
+    return devicePixelRatioF() > 1.0;
+}
+
 QRect CMainWindow::WaveformRect() const
 {
-    return QRect(kMargin, kBandHeight, kListWidth, kListTop - kBandHeight);
+    return QRect(kMargin, kBandHeight, kListWidth - kLevelMeterWidth - kLevelMeterGap, kListTop - kBandHeight);
+}
+
+QRect CMainWindow::LevelMeterRect() const
+{
+    return QRect(kMargin + kListWidth - kLevelMeterWidth, kBandHeight, kLevelMeterWidth, kListTop - kBandHeight);
 }
 
 QPolygon CMainWindow::LeftDragArea() const
@@ -684,8 +796,9 @@ void CMainWindow::PaintBand(QPainter& painter) const
 {
     const int right = width();
     painter.fillRect(QRect(0, 0, right, kBandHeight), kBandColour);
-    if (!m_band.isNull()) {
-        painter.drawImage(QPoint(0, 0), m_band);
+    const QImage& band = HighDensity() && !m_bandDouble.isNull() ? m_bandDouble : m_band;
+    if (!band.isNull()) {
+        painter.drawImage(QPoint(0, 0), band);
     }
     const auto slantedPanel = [&](int left, int panelRight, const QColor& colour) {
         const QPolygon panel({QPoint(panelRight - kSlant, kBandHeight), QPoint(panelRight, 0), QPoint(left, 0),
@@ -716,7 +829,12 @@ void CMainWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     if (!m_background.isNull()) {
-        painter.drawImage(QPoint(0, 0), m_background);
+        if (HighDensity() && !m_tileDouble.isNull()) {
+            // The same tiling as the published skin, drawn from the sharper picture.
+            painter.drawTiledPixmap(rect(), QPixmap::fromImage(m_tileDouble));
+        } else {
+            painter.drawImage(QPoint(0, 0), m_background);
+        }
         PaintBand(painter);
     }
     PaintWaveform(painter);

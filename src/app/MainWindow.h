@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPolygon>
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -16,6 +18,8 @@ class CRecordSourcePanel;
 class CTagListenPanel;
 class CTrayPresence;
 class CSkinButton;
+class CInputLevelPreview;
+class CLevelMeter;
 class QFrame;
 class QLineEdit;
 
@@ -51,6 +55,11 @@ public:
     bool IsTagPanelShown() const;
     // The live waveform's rectangle: the list's width, from the band's bottom to the list.
     QRect WaveformRect() const;
+    // The input level meter beside the live waveform.
+    CLevelMeter& LevelMeter() const { return *m_levelMeter; }
+    // The meter shows the source's level although nothing records.
+    bool IsPreviewingInput() const;
+    QRect LevelMeterRect() const;
     // Points of the title band that drag the window (the grey panels at both ends).
     bool IsDragPoint(const QPoint& point) const;
     const QImage& BackgroundSnapshot() const { return m_background; }
@@ -80,6 +89,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     using Handler = std::function<void()>;
@@ -102,6 +114,10 @@ private:
     void OnElapsedTextChanged(const QString& text);
     void ConnectTray();
     void UpdateTray();
+    void UpdateLevelMeter();
+    // The meter listens to the source while the window is in view and nothing records.
+    void UpdateInputPreview();
+    void RestartInputPreview();
 
     // --- panels and tools
     void ToggleTagPanel(bool allowHide);
@@ -116,6 +132,7 @@ private:
     void RebuildBackground();
     void PaintBand(QPainter& painter) const;
     void PaintWaveform(QPainter& painter) const;
+    bool HighDensity() const;
     QPolygon LeftDragArea() const;
     QPolygon RightDragArea() const;
 
@@ -138,9 +155,15 @@ private:
     CTagListenPanel* m_tagPanel = nullptr;
     CRecordSourcePanel* m_sourcePanel = nullptr;
     CTrayPresence* m_tray = nullptr;
+    CLevelMeter* m_levelMeter = nullptr;
+    std::unique_ptr<CInputLevelPreview> m_inputPreview;
+    QTimer m_levelMeterTimer;
+    QElapsedTimer m_levelMeterClock;
 
     QImage m_tile;
     QImage m_band;
+    QImage m_tileDouble;
+    QImage m_bandDouble;
     QImage m_background;
     bool m_painted = false;
     bool m_shutDown = false;

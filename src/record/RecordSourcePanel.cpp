@@ -24,6 +24,11 @@ constexpr int kSideMargin = 8;
 constexpr int kMaxRowHeight = 24;
 constexpr int kRadioWidthPercent = 42;
 constexpr int kRadioSliderGap = 6;
+// With few sources each row has room for its name on a line of its own above the slider, so
+// long names ("Monitor of Built-in Audio Analog Stereo") stay readable.
+constexpr int kStackedSliderHeight = 22;
+constexpr int kStackedLineGap = 2;
+constexpr int kRadioTextPadding = 4;
 
 std::unique_ptr<RecordMixer> OpenMixer()
 {
@@ -160,9 +165,23 @@ void CRecordSourcePanel::CreateRows()
 
 void CRecordSourcePanel::LayOutRows()
 {
+    const int inner = std::max(0, width() - 2 * kSideMargin);
+    const int shownRows = std::max(m_sourceCount, 1);
+    const int roomyPitch = std::max(1, (height() - kFirstRowTop - kBottomMargin) / shownRows);
+    const int radioHeight = std::max(fontMetrics().height() + kRadioTextPadding, kMaxRowHeight - 4);
+    if (roomyPitch >= radioHeight + kStackedLineGap + kStackedSliderHeight) {
+        const int rowHeight = radioHeight + kStackedLineGap + kStackedSliderHeight;
+        const int pitch = std::min(roomyPitch, rowHeight + kStackedLineGap * 4);
+        for (int row = 0; row < kRowCount; ++row) {
+            const int top = kFirstRowTop + row * pitch;
+            m_radios[std::size_t(row)]->setGeometry(kSideMargin, top, inner, radioHeight);
+            m_sliders[std::size_t(row)]->setGeometry(kSideMargin, top + radioHeight + kStackedLineGap, inner,
+                                                     kStackedSliderHeight);
+        }
+        return;
+    }
     const int pitch = std::max(1, (height() - kFirstRowTop - kBottomMargin) / kRowCount);
     const int rowHeight = std::min(pitch, kMaxRowHeight);
-    const int inner = std::max(0, width() - 2 * kSideMargin);
     const int radioWidth = inner * kRadioWidthPercent / 100;
     const int sliderLeft = kSideMargin + radioWidth + kRadioSliderGap;
     const int sliderWidth = std::max(0, width() - kSideMargin - sliderLeft);
@@ -190,10 +209,16 @@ void CRecordSourcePanel::FillRows(const std::vector<RecordSource>& sources)
         slider->setValue(source.level);
         slider->show();
         radio->setText(RowLabel(source));
-        radio->setToolTip(source.name);
+        // The whole name, also when the row has to shorten it.
+        radio->setToolTip(source.description.isEmpty() || source.description == source.name
+                              ? source.name
+                              : source.description + QLatin1Char('\n') + source.name);
+        radio->setAccessibleName(RowLabel(source));
+        slider->setAccessibleName(QStringLiteral("Recording level of %1").arg(RowLabel(source)));
         radio->show();
     }
     m_filling = false;
+    LayOutRows();
 }
 
 void CRecordSourcePanel::CheckRow(int row)

@@ -214,33 +214,45 @@ void CTagListenPanel::LayOutControls()
     m_informationBox->setGeometry(0, 0, half, height());
     m_listenBox->setGeometry(half + kGroupGap, 0, width() - half - kGroupGap, height());
 
-    const int editLeft = kInset + kLabelWidth;
+    // Rows and captions grow with a larger desktop font instead of cutting its letters.
+    const auto captions = m_informationBox->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    int labelWidth = kLabelWidth;
+    for (const QLabel* caption : captions) {
+        labelWidth = std::max(labelWidth, caption->sizeHint().width());
+    }
+    // Never more than the rows the panel has room for: the text still fits then, the boxes
+    // just have a thinner margin.
+    const int rowGap = kRowPitch - kRowHeight;
+    const int roomyPitch = std::max(kRowPitch, (height() - kGroupTop - kInset) / kInformationRows);
+    const int rowPitch = std::clamp(m_titleEdit->sizeHint().height() + rowGap, kRowPitch, roomyPitch);
+    const int rowHeight = rowPitch - rowGap;
+    const int editLeft = kInset + labelWidth;
     const int editWidth = std::max(0, half - editLeft - kInset);
-    const auto rowTop = [](int row) { return kGroupTop + row * kRowPitch; };
-    const auto place = [this](const char* caption, QWidget* field, int top, int captionLeft, int captionWidth,
-                              int fieldWidth) {
+    const auto rowTop = [rowPitch](int row) { return kGroupTop + row * rowPitch; };
+    const auto place = [this, rowHeight](const char* caption, QWidget* field, int top, int captionLeft,
+                                         int captionWidth, int fieldWidth) {
         if (auto* label = m_informationBox->findChild<QLabel*>(QLatin1String(caption))) {
-            label->setGeometry(captionLeft, top, captionWidth, kRowHeight);
+            label->setGeometry(captionLeft, top, captionWidth, rowHeight);
         }
-        field->setGeometry(captionLeft + captionWidth, top, std::max(0, fieldWidth), kRowHeight);
+        field->setGeometry(captionLeft + captionWidth, top, std::max(0, fieldWidth), rowHeight);
     };
     // Title; artist and year; album and track; comment; genre with the two buttons.
     const int shortFieldsWidth = kShortCaptionWidth + std::max(kYearEditWidth, kTrackEditWidth) + kButtonGap;
     const int shortLeft = half - kInset - shortFieldsWidth + kButtonGap;
-    place("Title", m_titleEdit, rowTop(0), kInset, kLabelWidth, editWidth);
-    place("Artist", m_artistEdit, rowTop(1), kInset, kLabelWidth, editWidth - shortFieldsWidth);
+    place("Title", m_titleEdit, rowTop(0), kInset, labelWidth, editWidth);
+    place("Artist", m_artistEdit, rowTop(1), kInset, labelWidth, editWidth - shortFieldsWidth);
     place("Year", m_yearEdit, rowTop(1), shortLeft, kShortCaptionWidth, kYearEditWidth);
-    place("Album", m_albumEdit, rowTop(2), kInset, kLabelWidth, editWidth - shortFieldsWidth);
+    place("Album", m_albumEdit, rowTop(2), kInset, labelWidth, editWidth - shortFieldsWidth);
     place("Track", m_trackEdit, rowTop(2), shortLeft, kShortCaptionWidth, kTrackEditWidth);
-    place("Comment", m_commentEdit, rowTop(3), kInset, kLabelWidth, editWidth);
+    place("Comment", m_commentEdit, rowTop(3), kInset, labelWidth, editWidth);
     // The genre list takes what the two buttons beside it leave.
     const int genreTop = rowTop(kInformationRows - 1);
     const int buttonsWidth = m_removeButton->width() + kButtonGap + m_saveButton->width();
     const int genreWidth = std::max(kMinimumGenreListWidth, half - editLeft - kInset - buttonsWidth - kButtonGap);
-    place("Genre", m_genreList, genreTop, kInset, kLabelWidth, genreWidth);
+    place("Genre", m_genreList, genreTop, kInset, labelWidth, genreWidth);
     int x = editLeft + genreWidth + kButtonGap;
     for (CSkinButton* button : {m_removeButton, m_saveButton}) {
-        button->move(x, genreTop + (kRowHeight - button->height()) / 2);
+        button->move(x, genreTop + (rowHeight - button->height()) / 2);
         x += button->width() + kButtonGap;
     }
 
