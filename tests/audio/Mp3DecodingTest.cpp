@@ -422,7 +422,7 @@ TEST_F(Mp3DecodingTest, BitrateIndexComesFromTheFirstFrameOrTheSettings)
     EXPECT_EQ(BitrateIndexForFile(at128), 11);
     EXPECT_EQ(BitrateIndexForFile(at32), 3);
     EXPECT_EQ(ProbeFirstFrameBitrate(at192), 192000);
-    EXPECT_EQ(BitrateIndexForFile(at192), 5);
+    EXPECT_EQ(BitrateIndexForFile(at192), 14);
     EXPECT_EQ(ProbeFirstFrameBitrate(Path("junk.mp3")), 0);
     EXPECT_EQ(BitrateIndexForFile(Path("junk.mp3")), 5);
     EXPECT_EQ(ProbeFirstFrameBitrate(Path("missing.mp3")), 0);
