@@ -237,13 +237,19 @@ void CTagListenPanel::LayOutControls()
         field->setGeometry(captionLeft + captionWidth, top, std::max(0, fieldWidth), rowHeight);
     };
     // Title; artist and year; album and track; comment; genre with the two buttons.
-    const int shortFieldsWidth = kShortCaptionWidth + std::max(kYearEditWidth, kTrackEditWidth) + kButtonGap;
+    int shortCaptionWidth = kShortCaptionWidth;
+    for (const char* caption : {"Year", "Track"}) {
+        if (const auto* label = m_informationBox->findChild<QLabel*>(QLatin1String(caption))) {
+            shortCaptionWidth = std::max(shortCaptionWidth, label->sizeHint().width());
+        }
+    }
+    const int shortFieldsWidth = shortCaptionWidth + std::max(kYearEditWidth, kTrackEditWidth) + kButtonGap;
     const int shortLeft = half - kInset - shortFieldsWidth + kButtonGap;
     place("Title", m_titleEdit, rowTop(0), kInset, labelWidth, editWidth);
     place("Artist", m_artistEdit, rowTop(1), kInset, labelWidth, editWidth - shortFieldsWidth);
-    place("Year", m_yearEdit, rowTop(1), shortLeft, kShortCaptionWidth, kYearEditWidth);
+    place("Year", m_yearEdit, rowTop(1), shortLeft, shortCaptionWidth, kYearEditWidth);
     place("Album", m_albumEdit, rowTop(2), kInset, labelWidth, editWidth - shortFieldsWidth);
-    place("Track", m_trackEdit, rowTop(2), shortLeft, kShortCaptionWidth, kTrackEditWidth);
+    place("Track", m_trackEdit, rowTop(2), shortLeft, shortCaptionWidth, kTrackEditWidth);
     place("Comment", m_commentEdit, rowTop(3), kInset, labelWidth, editWidth);
     // The genre list takes what the two buttons beside it leave.
     const int genreTop = rowTop(kInformationRows - 1);
