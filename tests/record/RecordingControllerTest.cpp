@@ -143,7 +143,7 @@ TEST_F(RecordingControllerTest, EveryRecordingGetsAFileOfItsOwnAndAGeneratedName
     m_now = At(9, 6);
     m_controller->Record();
     EXPECT_EQ(m_controller->RecordFileText(), "2026-12-07-09-06.mp3");
-    Feed(Tone(1, kChannels, kRate));
+    Feed(Tone(2, kChannels, kRate));
     m_controller->Stop();
 
     EXPECT_EQ(m_filed, (QStringList{Path("2026-12-07-09-05.mp3"), Path("2026-12-07-09-05001.mp3"),
