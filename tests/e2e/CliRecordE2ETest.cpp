@@ -415,8 +415,7 @@ TEST(CliRecordCommandTest, WrongUseAndAMissingSoundServerGetClearMessagesAndLeav
     for (const QStringList& wrong :
          {QStringList{"record", "--file", "../x"}, QStringList{"record", "--file", "sub/x.mp3"},
           QStringList{"record", "--file", tooLong}, QStringList{"record", "--seconds", "0"},
-          QStringList{"record", "--seconds", "x"}, QStringList{"record", "talk.mp3"},
-          QStringList{"record", "--bitrate", "64"}, QStringList{"schedule", "now"}}) {
+          QStringList{"record", "--seconds", "x"}, QStringList{"record", "talk.mp3"}, QStringList{"schedule", "now"}}) {
         const auto run = E2e::RunCli(environment, wrong);
         EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("usage: sorvane-cli")) << run.err.toStdString();
